@@ -1,0 +1,42 @@
+// First stages and fixed kernels of the complex transform.
+//
+// A block is n consecutive doubles: n/2 complex points, real part first. A stage splits it into
+// four quarters of m = n/8 points each and applies the radix-4 decimation-in-frequency step with
+// its twiddle factors; the fixed kernels transform 16, 8, 4 or 2 points completely.
+//
+// No table of factors exists: a stage evaluates cos/sin of its step angle once per call, advances
+// the factors with a two-step recurrence, re-seeds them from a fresh cos/sin every 64 points and
+// takes the upper half of each quarter by symmetry. Every factor stays within about 1e-15 of its
+// exact value.
+#pragma once
+
+namespace oskelon {
+
+// Plain quarter stage, the first stage of the plain block transform P_{n/2} (n >= 64, a power
+// of two). For point j of the quarters (a, b, c, d):
+//   z[j] = (a+c)+(b+d), z[j+m] = (a+c)-(b+d),
+//   z[j+2m] = w^j ((a-c) + i(b-d)), z[j+3m] = w^(3j) ((a-c) - i(b-d)),  w = e^(2 pi i/(n/2)).
+void quarterStage(int n, double* block);
+
+// quarterStage applied to the conjugate of the block; bit-identical to conjugating the input
+// first. The only place where the inverse transform differs from the forward one.
+void quarterStageConj(int n, double* block);
+
+// Twisted quarter stage, the first stage of the twisted block transform T_{n/2} (n >= 64), with
+// alpha = e^(pi i/(n/2)):
+//   z[j]    = alpha^j (a + ic) + alpha^(j+m) (b + id),    z[j+m]  = the same with -,
+//   z[j+2m] = alpha^(3j) (a - ic) + alpha^(3j+3m) (b - id), z[j+3m] = the same with -.
+void twistedQuarterStage(int n, double* block);
+
+// Fixed kernels; results in bit-reversed order within the block.
+void kernelPlain16(double* block);    // P_16 on 32 doubles
+void kernelTwisted16(double* block);  // T_16 on 32 doubles
+void kernelPlain8(double* block);     // P_8 on 16 doubles
+void kernelTwisted8(double* block);   // T_8 on 16 doubles
+
+// Small transforms in natural order.
+void dft4Forward(double* block);  // 4-point DFT, exponent +, 8 doubles
+void dft4Inverse(double* block);  // 4-point DFT, exponent -, 8 doubles
+void dft2(double* block);         // (z0, z1) -> (z0 + z1, z0 - z1), 4 doubles
+
+}  // namespace oskelon
