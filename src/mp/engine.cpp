@@ -1,1 +1,426 @@
-// placeholder
+// The multiplication engine: conversion of number parts into transform arrays, the spectrum
+// kernels that multiply or square them, the release of the rounded convolution and the radix test.
+//
+// Real data of n doubles is transformed as n/2 complex points. The real spectrum is recovered by a
+// "split" of every pair of positions (j, n-j) with the twiddle pair
+//     wkr(j) = 1/2 - 1/2 sin(pi j/n),   wki(j) = 1/2 cos(pi j/n),
+// and folded back by the inverse "merge" after the pointwise product, so each operand costs one
+// complex transform of n/2 points and each result one inverse.
+#include "mp/engine.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+#include "fft/complex_fft.h"
+
+namespace oskelon {
+namespace {
+
+// Visits the pairs j = n/2-2, n/2-4, ..., 2 (positions relative to element 1) with their twiddle
+// pair. No table: the twiddles follow the two-term recurrence
+//     wkr(j-2) = wkr(j+2) + step*wki(j),  wki(j-2) = wki(j+2) + step*(1/2 - wkr(j)),
+// step = 2 sin(2 pi/n), restarted from closed forms every 128 pairs so that rounding drift never
+// spans more than 128 pairs.
+template <typename PairFn>
+inline void forEachPair(int n, PairFn&& visit) {
+    const int half = n / 2;
+    if (half - 2 < 2) return;
+    const double pi = 3.141592653589793;
+    const double s1 = std::sin(pi / n);
+    const double c1 = std::cos(pi / n);
+    const double e = s1 * s1;
+    const double f = s1 * c1;
+    const double step = 4.0 * f;
+
+    // Values at top (prevR, prevI) and at top-2 (curR, curI).
+    double prevR = 0.0, prevI = 0.0;
+    double curR = e, curI = f;
+    int top = half;
+    for (;;) {
+        const int o = std::max(top - 256, 2);
+        for (int j = top - 2;; j -= 2) {
+            visit(j, curR, curI);
+            if (j == o) break;
+            const double nextR = prevR + step * curI;
+            const double nextI = prevI + step * (0.5 - curR);
+            prevR = curR;
+            prevI = curI;
+            curR = nextR;
+            curI = nextI;
+        }
+        if (o == 2) break;
+        top = o;
+        const double h = 0.5 * std::cos(pi * o / n);
+        const double t = 0.5 * std::sin(pi * o / n);
+        prevR = 0.5 - t;
+        prevI = h;
+        curR = 0.5 - (t * (1.0 - 2.0 * e) - h * (2.0 * f));
+        curI = h * (1.0 - 2.0 * e) + t * (2.0 * f);
+    }
+}
+
+struct Complex {
+    double re, im;
+};
+
+inline Complex mul(Complex a, Complex b) {
+    return {a.re * b.re - a.im * b.im, a.re * b.im + a.im * b.re};
+}
+inline Complex sqr(Complex a) { return {a.re * a.re - a.im * a.im, (a.re + a.re) * a.im}; }
+inline Complex add(Complex a, Complex b) { return {a.re + b.re, a.im + b.im}; }
+
+// Split of the pair (j, n-j) in place in p (p = array + 1).
+inline void splitPair(double* p, int n, int j, double wkr, double wki) {
+    const double xr = p[j] - p[n - j];
+    const double xi = p[j + 1] + p[n - j + 1];
+    const double yr = wkr * xr - wki * xi;
+    const double yi = wkr * xi + wki * xr;
+    p[j] -= yr;
+    p[j + 1] -= yi;
+    p[n - j] += yr;
+    p[n - j + 1] -= yi;
+}
+
+// The split values of the pair (j, n-j) of p, without writing them.
+inline void splitValues(const double* p, int n, int j, double wkr, double wki, Complex& lo,
+                        Complex& hi) {
+    const double xr = p[j] - p[n - j];
+    const double xi = p[j + 1] + p[n - j + 1];
+    const double yr = wkr * xr - wki * xi;
+    const double yi = wkr * xi + wki * xr;
+    lo = {p[j] - yr, p[j + 1] - yi};
+    hi = {p[n - j] + yr, p[n - j + 1] - yi};
+}
+
+// Merge of the products lo (at j) and hi (at n-j) into q.
+inline void mergePair(double* q, int n, int j, double wkr, double wki, Complex lo, Complex hi) {
+    const double xr = lo.re - hi.re;
+    const double xi = lo.im + hi.im;
+    const double yr = wkr * xr + wki * xi;
+    const double yi = wkr * xi - wki * xr;
+    q[j] = lo.re - yr;
+    q[j + 1] = lo.im - yi;
+    q[n - j] = hi.re + yr;
+    q[n - j + 1] = hi.im - yi;
+}
+
+// Zero-frequency pair and middle element of a product of split spectra p and q, into q.
+inline void multiplyEnds(const double* p, double* q, int n) {
+    const double q0 = q[0], q1 = q[1];
+    q[0] = p[0] * q0 + p[1] * q1;
+    q[1] = p[0] * q1 + p[1] * q0;
+    if (n >= 4) {
+        const int h = n / 2;
+        const Complex r = mul({p[h], p[h + 1]}, {q[h], q[h + 1]});
+        q[h] = r.re;
+        q[h + 1] = r.im;
+    }
+}
+
+inline void squareEnds(const double* p, double* q, int n) {
+    const double p0 = p[0], p1 = p[1];
+    q[0] = p0 * p0 + p1 * p1;
+    q[1] = (p0 + p0) * p1;
+    if (n >= 4) {
+        const int h = n / 2;
+        const Complex r = sqr({p[h], p[h + 1]});
+        q[h] = r.re;
+        q[h + 1] = r.im;
+    }
+}
+
+inline void forward(int n, double* array) { complexFft(n, +1, array + 1); }
+inline void inverse(int n, double* array) { complexFft(n, -1, array + 1); }
+
+// q := merged product of the split spectrum p (already split) and the unsplit spectrum q.
+void multiplyIntoUnsplit(int n, const double* p, double* q) {
+    multiplyEnds(p, q, n);
+    forEachPair(n, [&](int j, double wkr, double wki) {
+        Complex qlo, qhi;
+        splitValues(q, n, j, wkr, wki, qlo, qhi);
+        const Complex lo = mul({p[j], p[j + 1]}, qlo);
+        const Complex hi = mul({p[n - j], p[n - j + 1]}, qhi);
+        mergePair(q, n, j, wkr, wki, lo, hi);
+    });
+}
+
+// Splits a (left kept) and multiplies it into the unsplit spectrum q, merged.
+void splitAndMultiplyInto(int n, double* a, double* q) {
+    multiplyEnds(a, q, n);
+    forEachPair(n, [&](int j, double wkr, double wki) {
+        splitPair(a, n, j, wkr, wki);
+        Complex qlo, qhi;
+        splitValues(q, n, j, wkr, wki, qlo, qhi);
+        const Complex lo = mul({a[j], a[j + 1]}, qlo);
+        const Complex hi = mul({a[n - j], a[n - j + 1]}, qhi);
+        mergePair(q, n, j, wkr, wki, lo, hi);
+    });
+}
+
+}  // namespace
+
+void mpToDoubles(int count, int radix, int n, int start, const MpNumber& number, double* array) {
+    const std::int16_t* w = number.words();
+    int c = 0;
+    int w0 = 0;
+    if (start < count) {
+        w0 = w[start];
+        c = std::min(n / 2 + 1, count - start);
+    }
+    array[n + 1] = static_cast<double>(number.sign) * w0;
+    std::fill(array + c + 1, array + n + 1, 0.0);
+    if (c > 1) {
+        // Balanced digits: each word v (plus carry) goes in as v or v - radix, so that every
+        // element from 3 on lies in [-radix/2, radix/2).
+        const int halfRadix = radix / 2;
+        int carry = 0;
+        for (int j = c; j >= 3; --j) {
+            const int v = w[start + j - 1] + carry;
+            if (v < halfRadix) {
+                array[j] = v;
+                carry = 0;
+            } else {
+                array[j] = v - radix;
+                carry = 1;
+            }
+        }
+        array[2] = w[start + 1] + carry;
+    }
+    array[1] = w0;
+    array[0] = static_cast<double>(number.exponent) - start;
+}
+
+void spectrumMultiply(int n, double* A, double* B) {
+    forward(n, A);
+    forward(n, B);
+    splitAndMultiplyInto(n, A + 1, B + 1);
+    inverse(n, B);
+    B[0] = A[0] + B[0];
+    B[n + 1] = A[n + 1] * B[n + 1];
+}
+
+void spectrumMultiplyKept(int n, const double* H, double* B) {
+    forward(n, B);
+    multiplyIntoUnsplit(n, H + 1, B + 1);
+    inverse(n, B);
+    B[0] = H[0] + B[0];
+    B[n + 1] = H[n + 1] * B[n + 1];
+}
+
+void spectrumMultiplyIntoKept(int n, double* A, double* H) {
+    // H is already split; A is split in place and the merged product goes into H.
+    forward(n, A);
+    double* a = A + 1;
+    double* h = H + 1;
+    multiplyEnds(a, h, n);
+    forEachPair(n, [&](int j, double wkr, double wki) {
+        splitPair(a, n, j, wkr, wki);
+        const Complex lo = mul({a[j], a[j + 1]}, {h[j], h[j + 1]});
+        const Complex hi = mul({a[n - j], a[n - j + 1]}, {h[n - j], h[n - j + 1]});
+        mergePair(h, n, j, wkr, wki, lo, hi);
+    });
+    inverse(n, H);
+    H[0] = A[0] + H[0];
+    H[n + 1] = A[n + 1] * H[n + 1];
+}
+
+void spectrumMultiplyKeep(int n, double* A, double* B) {
+    forward(n, A);
+    forward(n, B);
+    double* a = A + 1;
+    double* b = B + 1;
+    multiplyEnds(a, b, n);
+    forEachPair(n, [&](int j, double wkr, double wki) {
+        splitPair(a, n, j, wkr, wki);
+        Complex blo, bhi;
+        splitValues(b, n, j, wkr, wki, blo, bhi);
+        const Complex lo = mul({a[j], a[j + 1]}, blo);
+        const Complex hi = mul({a[n - j], a[n - j + 1]}, bhi);
+        b[j] = lo.re;
+        b[j + 1] = lo.im;
+        b[n - j] = hi.re;
+        b[n - j + 1] = hi.im;
+    });
+    B[0] = A[0] + B[0];
+    B[n + 1] = A[n + 1] * B[n + 1];
+}
+
+void spectrumMultiplyAccumulate(int n, const double* H, double* X, double* S) {
+    forward(n, X);
+    const double* h = H + 1;
+    const double* x = X + 1;
+    double* s = S + 1;
+    // The merge is linear: the stored unmerged product plus the new one, merged once, equals the
+    // sum of the two merged products.
+    const double s0 = s[0], s1 = s[1];
+    s[0] = s0 + (h[0] * x[0] + h[1] * x[1]);
+    s[1] = s1 + (h[0] * x[1] + h[1] * x[0]);
+    if (n >= 4) {
+        const int m = n / 2;
+        const Complex r = mul({h[m], h[m + 1]}, {x[m], x[m + 1]});
+        s[m] += r.re;
+        s[m + 1] += r.im;
+    }
+    forEachPair(n, [&](int j, double wkr, double wki) {
+        Complex xlo, xhi;
+        splitValues(x, n, j, wkr, wki, xlo, xhi);
+        const Complex lo = add({s[j], s[j + 1]}, mul({h[j], h[j + 1]}, xlo));
+        const Complex hi = add({s[n - j], s[n - j + 1]}, mul({h[n - j], h[n - j + 1]}, xhi));
+        mergePair(s, n, j, wkr, wki, lo, hi);
+    });
+    inverse(n, S);
+    S[n + 1] = S[n + 1] + H[n + 1] * X[n + 1];
+}
+
+void spectrumSquare(int n, double* A) {
+    forward(n, A);
+    double* a = A + 1;
+    squareEnds(a, a, n);
+    forEachPair(n, [&](int j, double wkr, double wki) {
+        Complex lo, hi;
+        splitValues(a, n, j, wkr, wki, lo, hi);
+        mergePair(a, n, j, wkr, wki, sqr(lo), sqr(hi));
+    });
+    inverse(n, A);
+    A[0] = 2.0 * A[0];
+    A[n + 1] = A[n + 1] * A[n + 1];
+}
+
+void spectrumSquareInto(int n, double* A, double* B) {
+    forward(n, A);
+    double* a = A + 1;
+    double* b = B + 1;
+    squareEnds(a, b, n);
+    forEachPair(n, [&](int j, double wkr, double wki) {
+        splitPair(a, n, j, wkr, wki);
+        const Complex lo = sqr({a[j], a[j + 1]});
+        const Complex hi = sqr({a[n - j], a[n - j + 1]});
+        mergePair(b, n, j, wkr, wki, lo, hi);
+    });
+    inverse(n, B);
+    B[0] = 2.0 * A[0];
+    B[n + 1] = A[n + 1] * A[n + 1];
+}
+
+void spectrumSquareKept(int n, double* H) {
+    double* h = H + 1;
+    squareEnds(h, h, n);
+    forEachPair(n, [&](int j, double wkr, double wki) {
+        const Complex lo = sqr({h[j], h[j + 1]});
+        const Complex hi = sqr({h[n - j], h[n - j + 1]});
+        mergePair(h, n, j, wkr, wki, lo, hi);
+    });
+    inverse(n, H);
+    H[0] = 2.0 * H[0];
+    H[n + 1] = H[n + 1] * H[n + 1];
+}
+
+// Release. The inverse transform returns every coefficient times n/2; H = 2/n undoes that. Each
+// coefficient plus its incoming carry is split into one word, a carry into the next higher word
+// and a carry two words up. Subtracting 1 before each truncation keeps the remainders positive,
+// so truncation acts as floor also for the negative coefficients of balanced digits; the added
+// 0.5 rounds every coefficient to the nearest integer. All quotients are formed with 1/radix.
+void mpFromDoubles(int count, int radix, int n, double* d, MpNumber& x) {
+    const double R = radix;
+    const double H = 2.0 / n;
+    const double Ri = 1.0 / R;
+    const double Q2 = Ri * Ri;
+    auto trunc = [](double v) { return static_cast<double>(static_cast<std::int64_t>(v)); };
+    std::int16_t* word = x.words();
+
+    // The leading product is known exactly from the signed leading words; it separates the
+    // coefficient of position 0 from that of position n, which the cyclic convolution adds.
+    const double V = d[n + 1];
+    const double A = std::fabs(V);
+    int F = (A + 0.5 >= R) ? 1 : 0;  // the leading coefficient needs two words
+    const double lead = A * n * 0.5;
+    d[n + 1] = d[1] - lead;
+    d[1] = lead;
+
+    const int m = std::min(count, n + 1 + F);
+    std::fill(word + m, word + count, std::int16_t{0});
+
+    // The part of the product below the kept words, as far as it can reach the last kept word.
+    double s = 0.0;
+    {
+        const double limit = 2.220446049250313e-16;
+        double weight = 1.0;
+        for (int j = m - F + 1; j <= n + 1; ++j) {
+            s += d[j] * weight;
+            weight *= Ri;
+            if (weight < limit) break;
+        }
+    }
+    const double L = (s * H + 0.5) * Q2;
+    double M = trunc(L) - 1.0;
+    double O = trunc((L - M) * R + 0.5);
+
+    for (int k = m; k >= 2; --k) {
+        const double r = (H * d[k - F] + O + 0.5) * Q2;
+        const double T = trunc(r) - 1.0;
+        const double r1 = (r - T) * R;
+        const double O1 = trunc(r1);
+        word[k - 1] = static_cast<std::int16_t>(trunc((r1 - O1) * R));
+        O = O1 + M;
+        M = T;
+    }
+
+    double z = M * R + O + 0.5;
+    if (F == 0) z += H * d[1];
+    const double t = trunc(z * Ri);
+    word[0] = static_cast<std::int16_t>(trunc(z - t * R));
+    if (t > 0) {
+        for (int k = count - 1; k >= 1; --k) word[k] = word[k - 1];
+        word[0] = static_cast<std::int16_t>(t);
+        F += 1;
+    }
+
+    const double u = d[0] + F + 0.5;
+    const double v = trunc(u) - 1.0;
+    x.exponent = static_cast<std::int32_t>(trunc(u - v) + v);
+    x.sign = V > 0.5 ? +1 : -1;
+    if (word[0] == 0) {
+        x.sign = 0;
+        x.exponent = 0;
+    }
+}
+
+double maxRoundingError(int radix, int n, double* d) {
+    const double R = radix;
+    const double H = 2.0 / n;
+    const double Q = 1.0 / (R * R);
+    auto trunc = [](double v) { return static_cast<double>(static_cast<std::int64_t>(v)); };
+    d[n + 1] = d[1] - std::fabs(n * d[n + 1] * 0.5);
+    double O = 0.0;
+    double Tprev = 0.0;
+    double worst = 0.0;
+    for (int k = n + 1; k >= 2; --k) {
+        const double r = (H * d[k] + O + 0.5) * Q;
+        const double T = trunc(r) - 1.0;
+        const double r1 = (r - T) * R;
+        const double O1 = trunc(r1);
+        O = O1 + Tprev;
+        Tprev = T;
+        const double y = (r1 - O1) * R;
+        const double err = (y - 0.5) - trunc(y);
+        worst = std::max(worst, std::fabs(err));
+    }
+    return worst;
+}
+
+double radixTest(int count, int radix, int n, double* d) {
+    // The largest magnitude every position can hold after conversion: the leading word radix-1,
+    // the second word radix (word plus carry), balanced words of magnitude radix/2 after that.
+    const int c = std::min(n / 2 + 1, count);
+    d[n + 1] = radix - 1;
+    std::fill(d + c + 1, d + n + 1, 0.0);
+    if (c > 2) std::fill(d + 3, d + c + 1, static_cast<double>((radix + 1) / 2));
+    d[2] = radix;
+    d[1] = radix - 1;
+    d[0] = 0.0;
+    spectrumSquare(n, d);
+    return 2.0 * maxRoundingError(radix, n, d);
+}
+
+}  // namespace oskelon

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing Oskelon needs. Idempotent and
+# non-interactive; run as root or with sudo available.
+set -euo pipefail
+
+packages=(
+    build-essential g++ cmake ninja-build pkg-config
+    libgtest-dev libgmock-dev libbenchmark-dev
+    # Test oracles only: the product never links GMP or MPFR.
+    libgmp-dev libmpfr-dev
+)
+
+if [ "$(id -u)" -eq 0 ]; then
+    sudo=()
+elif command -v sudo >/dev/null 2>&1; then
+    sudo=(sudo)
+else
+    echo "install-deps: run as root or install sudo" >&2
+    exit 1
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "install-deps: installing ${missing[*]}"
+    "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+else
+    echo "install-deps: all packages present"
+fi
