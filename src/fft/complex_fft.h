@@ -19,20 +19,20 @@ void fftForward(int n, double* data);
 void fftInverse(int n, double* data);
 
 // Block transforms of the recursion; results bit-reversed within the block.
-void recursePlain(int n, double* block);     // P of the block, n >= 256
-void recurseTwisted(int n, double* block);   // T of the block, n >= 256
-void finishPlain(int n, double* block);      // P of a 256/512-double block after its stage
-void finishTwisted(int n, double* block);    // T of a 256/512-double block after its stage
-void leavesPlain(int n, double* block);      // P of a 64/128-double block after its stage
-void leavesTwisted(int n, double* block);    // T of a 64/128-double block after its stage
+void recursePlain(int n, double* block);    // P of the block, n >= 256
+void recurseTwisted(int n, double* block);  // T of the block, n >= 256
+void finishPlain(int n, double* block);     // P of a 256/512-double block after its stage
+void finishTwisted(int n, double* block);   // T of a 256/512-double block after its stage
+void leavesPlain(int n, double* block);     // P of a 64/128-double block after its stage
+void leavesTwisted(int n, double* block);   // T of a 64/128-double block after its stage
 
 // Permutations. bitReverse is an involution on the N points (valid for n >= 4);
 // bitReverseConj performs the same permutation and conjugates every point.
 void bitReverse(int n, double* data);
 void bitReverseConj(int n, double* data);
-void bitReverse16(double* data);         // 16 points, fixed swaps
-void bitReverseNegate16(double* data);   // out[p] = in[rev16((16 - p) mod 16)]
-void bitReverse8(double* data);          // 8 points, fixed swaps
-void bitReverseNegate8(double* data);    // out[p] = in[rev8((8 - p) mod 8)]
+void bitReverse16(double* data);        // 16 points, fixed swaps
+void bitReverseNegate16(double* data);  // out[p] = in[rev16((16 - p) mod 16)]
+void bitReverse8(double* data);         // 8 points, fixed swaps
+void bitReverseNegate8(double* data);   // out[p] = in[rev8((8 - p) mod 8)]
 
 }  // namespace oskelon

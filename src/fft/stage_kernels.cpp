@@ -1,1 +1,273 @@
-// placeholder
+// The three first stages of the complex transform and their table-free twiddle factors.
+//
+// A stage on n doubles works on four quarters of m = n/8 points. It visits point 0 alone, then the
+// front points k = 1 .. m/2-2 two at a time (k odd and k+1) together with their mirrors m-k and
+// m-k-1, then the three middle points m/2-1, m/2, m/2+1. The factors of the front points come
+// from two-step recurrences
+//     v(k+2) = v(k) + i*sigma*v(k+1)
+// whose even and odd members leapfrog; a fresh cos/sin seeds them at K = 0, 64, 128, ..., so no
+// member runs more than 32 steps between seeds. The mirror factors are the front factors with
+// their parts exchanged and signs changed, which is exact.
+#include "fft/stage_kernels.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "fft/fft_arith.h"
+
+namespace oskelon {
+namespace {
+
+using detail::conj;
+using detail::Cx;
+using detail::kHalfPi;
+using detail::kNegSqrtHalf;
+using detail::kSqrtHalf;
+using detail::Quad;
+
+constexpr int kSeedInterval = 64;  // points of a quarter between two cos/sin seeds
+
+// One double step of a leapfrogging member: `older` holds v(k) on entry and v(k+2) on exit,
+// `newer` is v(k+1).
+inline void leap(Cx& older, Cx newer, double sigma) {
+    older.re = older.re - sigma * newer.im;
+    older.im = older.im + sigma * newer.re;
+}
+
+// (cos 3phi, -sin 3phi) from (cos phi, sin phi): with t = 4 sin phi cos phi,
+// cos 3phi = cos phi (1 - 4 sin^2 phi) and -sin 3phi = sin phi (1 - 4 cos^2 phi).
+inline Cx tripleConj(Cx w) {
+    const double t = 4.0 * w.im * w.re;
+    return {w.re - t * w.im, w.im - t * w.re};
+}
+
+// The angle quantities of one stage call: delta = (pi/2)/divisor with the stored pi/2, divisor
+// n/4 in the plain stages and n/2 in the twisted one; theta = 2*delta is the step between
+// neighbouring points, so the base sequence is e^(ik theta) (2 pi/M or pi/M per point, M = n/2).
+struct StepAngle {
+    double delta;
+    double c1, s1;  // cos theta, sin theta
+    double ss;      // 2 sin theta, sigma of the single-angle sequences
+    Cx step3;       // (cos 3theta, -sin 3theta)
+    double ss3;     // -2 sin 3theta, sigma of the conjugated triple-angle sequences
+
+    explicit StepAngle(int divisor) {
+        delta = kHalfPi / static_cast<double>(divisor);
+        const double theta = delta + delta;
+        c1 = std::cos(theta);
+        s1 = std::sin(theta);
+        ss = s1 + s1;
+        step3 = tripleConj({c1, s1});
+        ss3 = step3.im + step3.im;
+    }
+
+    // The base sequence at K (even member) and K+1 (odd member), K > 0.
+    void seed(int K, Cx& even, Cx& odd) const {
+        const double phi = static_cast<double>(2 * K) * delta;
+        even = {std::cos(phi), std::sin(phi)};
+        odd = {c1 * even.re - s1 * even.im, s1 * even.re + c1 * even.im};
+    }
+};
+
+// ---------------------------------------------------------------------------------------------
+// Plain stage
+
+template <bool Conj>
+inline Cx loadIn(const double* p) {
+    if constexpr (Conj) {
+        return {p[0], -p[1]};
+    } else {
+        return {p[0], p[1]};
+    }
+}
+
+// Point p of the quarters (quarter stride q doubles) with plain factors w1 = w^k, w3 = w^(3k).
+template <bool Conj>
+inline void plainPoint(double* p, int q, Cx w1, Cx w3) {
+    const Quad r = detail::plain4(loadIn<Conj>(p), loadIn<Conj>(p + q), loadIn<Conj>(p + 2 * q),
+                                  loadIn<Conj>(p + 3 * q));
+    detail::store(p, r.v0);
+    detail::store(p + q, r.v1);
+    detail::store(p + 2 * q, detail::mul(w1, r.v2));
+    detail::store(p + 3 * q, detail::mul(w3, r.v3));
+}
+
+// Front point with W = w^k and W3 = conj(w^(3k)).
+template <bool Conj>
+inline void plainFront(double* p, int q, Cx w, Cx w3c) {
+    plainPoint<Conj>(p, q, w, conj(w3c));
+}
+
+// Mirror point m-k of the front point k: w^(m-k) = (W.im, W.re), w^(3(m-k)) = (W3.im, -W3.re).
+template <bool Conj>
+inline void plainMirror(double* p, int q, Cx w, Cx w3c) {
+    plainPoint<Conj>(p, q, {w.im, w.re}, {w3c.im, -w3c.re});
+}
+
+// Sequences W = w^k (w = e^(2 pi i/(n/2))) and W3 = conj(w^(3k)); even members at the even
+// point of the current pair, odd members at the odd one.
+template <bool Conj>
+void plainStage(int n, double* z) {
+    const int m = n >> 3;  // points per quarter, >= 8
+    const int q = n >> 2;  // doubles per quarter
+    const int half = m >> 1;
+    const StepAngle a(n >> 2);
+
+    {
+        const Quad r = detail::plain4(loadIn<Conj>(z), loadIn<Conj>(z + q), loadIn<Conj>(z + 2 * q),
+                                      loadIn<Conj>(z + 3 * q));
+        detail::store(z, r.v0);
+        detail::store(z + q, r.v1);
+        detail::store(z + 2 * q, r.v2);
+        detail::store(z + 3 * q, r.v3);
+    }
+
+    Cx wEven{1.0, 0.0}, wOdd{a.c1, a.s1};
+    Cx uEven{1.0, 0.0}, uOdd = a.step3;
+    const int lastFront = half - 2;
+    for (int K = 0; K < lastFront; K += kSeedInterval) {
+        if (K > 0) {
+            a.seed(K, wEven, wOdd);
+            uEven = tripleConj(wEven);
+            uOdd = tripleConj(wOdd);
+        }
+        const int end = std::min(K + kSeedInterval, lastFront);
+        for (int k = K + 1; k < end; k += 2) {
+            leap(wEven, wOdd, a.ss);
+            leap(uEven, uOdd, a.ss3);
+            double* front = z + 2 * k;
+            double* mirror = z + 2 * (m - k);
+            plainFront<Conj>(front, q, wOdd, uOdd);
+            plainFront<Conj>(front + 2, q, wEven, uEven);
+            plainMirror<Conj>(mirror, q, wOdd, uOdd);
+            plainMirror<Conj>(mirror - 2, q, wEven, uEven);
+            leap(wOdd, wEven, a.ss);
+            leap(uOdd, uEven, a.ss3);
+        }
+    }
+
+    // Middle points. The odd members now stand at m/2-1.
+    plainFront<Conj>(z + 2 * (half - 1), q, wOdd, uOdd);
+    plainMirror<Conj>(z + 2 * (half + 1), q, wOdd, uOdd);
+
+    // Centre m/2: w^(m/2) = e^(i pi/4) = (r, r) and w^(3m/2) = (-r, r), with r the real part of
+    // one more recurrence step (within an ulp or so of sqrt(1/2)).
+    {
+        const double r = wEven.re - a.ss * wOdd.im;
+        double* p = z + 2 * half;
+        const Quad v = detail::plain4(loadIn<Conj>(p), loadIn<Conj>(p + q), loadIn<Conj>(p + 2 * q),
+                                      loadIn<Conj>(p + 3 * q));
+        const Cx x = v.v2, y = v.v3;
+        detail::store(p, v.v0);
+        detail::store(p + q, v.v1);
+        detail::store(p + 2 * q, {r * (x.re - x.im), r * (x.re + x.im)});
+        detail::store(p + 3 * q, {-r * (y.re + y.im), r * (y.re - y.im)});
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Twisted stage
+
+// The four sequences of the twisted stage at one point:
+// v1 = a^k, v2 = a^(k+m) = eps*v1, v3 = conj(a^(3k)), v4 = conj(a^(3k+3m)) = conj(eps^3)*v3.
+struct TwistedFactors {
+    Cx v1, v2, v3, v4;
+
+    static TwistedFactors derive(Cx v1) {
+        const Cx v3 = tripleConj(v1);
+        return {v1,
+                {kSqrtHalf * (v1.re - v1.im), kSqrtHalf * (v1.im + v1.re)},
+                v3,
+                {kNegSqrtHalf * (v3.re - v3.im), kNegSqrtHalf * (v3.im + v3.re)}};
+    }
+};
+
+inline void leap(TwistedFactors& older, const TwistedFactors& newer, double ss, double ss3) {
+    leap(older.v1, newer.v1, ss);
+    leap(older.v2, newer.v2, ss);
+    leap(older.v3, newer.v3, ss3);
+    leap(older.v4, newer.v4, ss3);
+}
+
+inline void twistedPoint(double* p, int q, Cx f1, Cx f2, Cx f3, Cx f4) {
+    const Quad r = detail::twisted4(detail::load(p), detail::load(p + q), detail::load(p + 2 * q),
+                                    detail::load(p + 3 * q), f1, f2, f3, f4);
+    detail::store(p, r.v0);
+    detail::store(p + q, r.v1);
+    detail::store(p + 2 * q, r.v2);
+    detail::store(p + 3 * q, r.v3);
+}
+
+inline void twistedFront(double* p, int q, const TwistedFactors& f) {
+    twistedPoint(p, q, f.v1, f.v2, conj(f.v3), conj(f.v4));
+}
+
+// Mirror point m-k: a^(m-k) = (v2.im, v2.re), a^(2m-k) = (v1.im, v1.re),
+// a^(3(m-k)) = (v4.im, -v4.re), a^(3(m-k)+3m) = (v3.im, -v3.re).
+inline void twistedMirror(double* p, int q, const TwistedFactors& f) {
+    twistedPoint(p, q, {f.v2.im, f.v2.re}, {f.v1.im, f.v1.re}, {f.v4.im, -f.v4.re},
+                 {f.v3.im, -f.v3.re});
+}
+
+}  // namespace
+
+void quarterStage(int n, double* block) {
+    plainStage<false>(n, block);
+}
+
+void quarterStageConj(int n, double* block) {
+    plainStage<true>(n, block);
+}
+
+// alpha = e^(i pi/(n/2)); step theta = pi/(n/2).
+void twistedQuarterStage(int n, double* z) {
+    const int m = n >> 3;
+    const int q = n >> 2;
+    const int half = m >> 1;
+    const StepAngle a(n >> 1);
+
+    {
+        const Quad r = detail::twisted4(detail::load(z), detail::load(z + q),
+                                        detail::load(z + 2 * q), detail::load(z + 3 * q));
+        detail::store(z, r.v0);
+        detail::store(z + q, r.v1);
+        detail::store(z + 2 * q, r.v2);
+        detail::store(z + 3 * q, r.v3);
+    }
+
+    TwistedFactors even = TwistedFactors::derive({1.0, 0.0});
+    TwistedFactors odd = TwistedFactors::derive({a.c1, a.s1});
+    const int lastFront = half - 2;
+    for (int K = 0; K < lastFront; K += kSeedInterval) {
+        if (K > 0) {
+            Cx e, o;
+            a.seed(K, e, o);
+            even = TwistedFactors::derive(e);
+            odd = TwistedFactors::derive(o);
+        }
+        const int end = std::min(K + kSeedInterval, lastFront);
+        for (int k = K + 1; k < end; k += 2) {
+            leap(even, odd, a.ss, a.ss3);
+            double* front = z + 2 * k;
+            double* mirror = z + 2 * (m - k);
+            twistedFront(front, q, odd);
+            twistedFront(front + 2, q, even);
+            twistedMirror(mirror, q, odd);
+            twistedMirror(mirror - 2, q, even);
+            leap(odd, even, a.ss, a.ss3);
+        }
+    }
+
+    twistedFront(z + 2 * (half - 1), q, odd);
+    twistedMirror(z + 2 * (half + 1), q, odd);
+
+    // Centre m/2: one more step of v1 gives (r1, r2) ~ e^(i pi/8) = a^(m/2); then
+    // a^(3m/2) = (r2, r1) and a^(9m/2) = -(r1, r2).
+    {
+        const Cx r{even.v1.re - a.ss * odd.v1.im, even.v1.im + a.ss * odd.v1.re};
+        const Cx rs{r.im, r.re};
+        twistedPoint(z + 2 * half, q, r, rs, rs, {-r.re, -r.im});
+    }
+}
+
+}  // namespace oskelon
