@@ -1,1 +1,148 @@
-// placeholder
+// Multiplication and division of an MpNumber by a machine integer, and halving.
+//
+// The word loops of mpMulSmall and mpDivSmall run in double precision and form each quotient by
+// multiplying with a reciprocal. Every dividend is an integer plus 0.5, so its true quotient
+// lies at least 0.5/divisor away from an integer: >= 2^-15 for the radix, >= 2^-32 for |d|. The
+// error of the reciprocal product is a few units of 2^-53 relative: below 2^-20 on a quotient
+// below 2^31 (mpMulSmall), below 2^-38 on a quotient below radix (mpDivSmall). Truncation thus
+// gives the exact quotient, and the remainder t - q * divisor, formed exactly, truncates to the
+// exact remainder. All intermediate values are multiples of 0.5 below 10000 * 2^31 + 2^31 < 2^53.
+//
+// Each routine reads its operand's header before writing the result's, and writes a word only
+// after reading every operand word at or before that position, so out may be a.
+#include <cmath>
+#include <cstdint>
+
+#include "mp/elementary.h"
+
+namespace oskelon {
+
+void mpMulSmall(int wordCount, int radix, const MpNumber& a, std::int32_t m, MpNumber& out) {
+    const int sign = m > 0 ? a.sign : (m < 0 ? -a.sign : 0);
+    const int aExponent = a.exponent;
+    const double absM = std::fabs(static_cast<double>(m));  // up to 2^31
+    const double dRadix = radix;
+    const double invRadix = 1.0 / dRadix;
+    const std::int16_t* aw = a.words();
+    std::int16_t* ow = out.words();
+
+    // c < |m| throughout, so it fits a signed 32-bit integer even for m = -2^31.
+    std::int32_t c = 0;
+    for (int j = wordCount - 1; j >= 0; --j) {
+        const double t = aw[j] * absM + c + 0.5;
+        c = static_cast<std::int32_t>(t * invRadix);
+        ow[j] = static_cast<std::int16_t>(t - c * dRadix);
+    }
+
+    // k = number of radix words the final carry occupies (0 for c = 0, 1 for 1 <= c < radix, ...).
+    int k = 0;
+    for (double v = c + 0.5; v > 1.0; v /= dRadix) ++k;
+    int exponent = aExponent + k;
+
+    if (k > 0) {
+        if (k > wordCount) {
+            // Only the carry survives, and it is rounded (half up, word by word) to wordCount
+            // words; all words of the loop fall off the end.
+            for (int i = 0; i < k - wordCount; ++i) {
+                c = static_cast<std::int32_t>(std::trunc(c / dRadix + 0.5));
+            }
+            k = wordCount;
+        }
+        for (int j = wordCount - 1; j >= k; --j) ow[j] = ow[j - k];
+        for (int j = k - 1; j >= 0; --j) {
+            const double t = c + 0.5;
+            const double q = std::trunc(t / dRadix);
+            ow[j] = static_cast<std::int16_t>(t - q * dRadix);
+            c = static_cast<std::int32_t>(q);
+        }
+        if (c != 0) {
+            // The rounding above carried into one more word: the carry was just below
+            // radix^wordCount and became exactly radix^wordCount, so every word is now 0.
+            ow[0] = 1;
+            ++exponent;
+        }
+    }
+
+    out.sign = sign;
+    out.exponent = sign == 0 ? 0 : exponent;
+}
+
+int mpDivSmall(int wordCount, int radix, const MpNumber& a, std::int32_t d, MpNumber& out) {
+    if (d == 0) return -1;
+    const int sign = d > 0 ? a.sign : -a.sign;
+    if (a.sign == 0) {
+        mpSetZero(wordCount, radix, out);
+        return 0;
+    }
+    const int aExponent = a.exponent;
+    const double absD = std::fabs(static_cast<double>(d));  // up to 2^31
+    const double invD = 1.0 / absD;
+    const double dRadix = radix;
+    const std::int16_t* aw = a.words();
+    std::int16_t* ow = out.words();
+
+    // Smallest count i of leading words (zero words taken beyond the last) whose value s reaches
+    // |d|; words[0] != 0 makes this end, with i <= 11. Then |d| <= s < |d| * radix.
+    double s = 0.0;
+    int i = 0;
+    do {
+        ++i;
+        s *= dRadix;
+        if (i <= wordCount) s += aw[i - 1];
+    } while (s < absD - 0.5);
+
+    double q = std::trunc((s + 0.5) * invD);  // 1 .. radix - 1
+    double r = std::trunc((s + 0.5) - q * absD);
+    ow[0] = static_cast<std::int16_t>(q);
+
+    // Word k of a is read before out[k - i + 1] (at or before position k) is written.
+    int next = 1;
+    for (int k = i; k < wordCount; ++k) {
+        const double t = r * dRadix + aw[k] + 0.5;
+        q = std::trunc(t * invD);
+        r = std::trunc(t - q * absD);
+        ow[next++] = static_cast<std::int16_t>(q);
+    }
+    for (; next < wordCount; ++next) {
+        const double t = r * dRadix + 0.5;
+        q = std::trunc(t * invD);
+        r = std::trunc(t - q * absD);
+        ow[next] = static_cast<std::int16_t>(q);
+    }
+
+    out.sign = sign;
+    out.exponent = aExponent - (i - 1);
+    return 0;
+}
+
+void mpHalve(int wordCount, int radix, const MpNumber& a, MpNumber& out) {
+    const int sign = a.sign;
+    const int aExponent = a.exponent;
+    const std::int16_t* aw = a.words();
+    std::int16_t* ow = out.words();
+
+    if (aw[0] == 1) {
+        // The leading 1 moves into the next word as a carry of radix; the result starts one
+        // word lower and its extra last word takes the final half, so nothing is lost.
+        int carry = 1;
+        for (int m = 0; m + 1 < wordCount; ++m) {
+            const int t = aw[m + 1] + carry * radix;
+            ow[m] = static_cast<std::int16_t>(t / 2);
+            carry = t & 1;
+        }
+        ow[wordCount - 1] = static_cast<std::int16_t>(carry * (radix / 2));
+        out.exponent = aExponent - 1;
+    } else {
+        // Zero falls here too. A final odd remainder is dropped.
+        int carry = 0;
+        for (int m = 0; m < wordCount; ++m) {
+            const int t = aw[m] + carry * radix;
+            ow[m] = static_cast<std::int16_t>(t / 2);
+            carry = t & 1;
+        }
+        out.exponent = aExponent;
+    }
+    out.sign = sign;
+}
+
+}  // namespace oskelon
