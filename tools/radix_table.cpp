@@ -7,7 +7,7 @@
 
 int main() {
     std::printf("%5s %10s %10s %14s %14s %6s %11s\n", "size", "fftLength", "wordCount",
-                "radixTest(10)", "next estimate", "digits", "total");
+                "radixTest(10)", "estimate", "digits", "total");
     for (int i = 0; i < 12; ++i) {
         const int fftLength = 4096 << i;
         const int wordCount = fftLength + 2;

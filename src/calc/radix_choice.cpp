@@ -17,7 +17,7 @@ RadixChoice chooseRadix(int wordCount, int fftLength, double* array) {
         choice.digitsPerWord += 1;
         choice.radix *= 10;
     }
-    choice.estimate = e;
+    choice.estimate = e / 100.0;  // e is the estimate for the next larger radix
     return choice;
 }
 

@@ -7,7 +7,7 @@ struct RadixChoice {
     int digitsPerWord;  // 1 .. 4
     int radix;          // 10^digitsPerWord
     double radixTest;   // the radix test's value at radix 10
-    double estimate;    // error estimate of the first radix that was refused (or of 10^5)
+    double estimate;    // the error estimate at the chosen radix (below 0.4)
 };
 
 // Runs the radix test at radix 10 on `array` (wordCount doubles, scratch) and grows the radix

@@ -67,8 +67,12 @@ struct Complex {
 inline Complex mul(Complex a, Complex b) {
     return {a.re * b.re - a.im * b.im, a.re * b.im + a.im * b.re};
 }
-inline Complex sqr(Complex a) { return {a.re * a.re - a.im * a.im, (a.re + a.re) * a.im}; }
-inline Complex add(Complex a, Complex b) { return {a.re + b.re, a.im + b.im}; }
+inline Complex sqr(Complex a) {
+    return {a.re * a.re - a.im * a.im, (a.re + a.re) * a.im};
+}
+inline Complex add(Complex a, Complex b) {
+    return {a.re + b.re, a.im + b.im};
+}
 
 // Split of the pair (j, n-j) in place in p (p = array + 1).
 inline void splitPair(double* p, int n, int j, double wkr, double wki) {
@@ -130,8 +134,12 @@ inline void squareEnds(const double* p, double* q, int n) {
     }
 }
 
-inline void forward(int n, double* array) { complexFft(n, +1, array + 1); }
-inline void inverse(int n, double* array) { complexFft(n, -1, array + 1); }
+inline void forward(int n, double* array) {
+    complexFft(n, +1, array + 1);
+}
+inline void inverse(int n, double* array) {
+    complexFft(n, -1, array + 1);
+}
 
 // q := merged product of the split spectrum p (already split) and the unsplit spectrum q.
 void multiplyIntoUnsplit(int n, const double* p, double* q) {

@@ -24,7 +24,9 @@ namespace {
 // endless loop on operands outside the contracts.
 constexpr int kMaxRepeats = 64;
 
-int correctionLength(int f, int d) { return std::max(f / 2 + 1, f - d / 2 - 1); }
+int correctionLength(int f, int d) {
+    return std::max(f / 2 + 1, f - d / 2 - 1);
+}
 
 void clearWords(int from, int count, MpNumber& x) {
     if (from < count) std::fill(x.words() + from, x.words() + count, std::int16_t{0});
@@ -112,9 +114,9 @@ int reciprocalStep(int f, int radix, const MpNumber& x, MpNumber& y, MpNumber& w
     mpRound(f, radix, h, y);
     mpMulHalf(f, radix, y, x, w1, d, A1, A2);  // w1 = y * x_h; A1 keeps y
     mpSetOne(f, radix, w2);
-    mpSub(f, radix, w2, w1, w2);                // w2 = 1 - y * x_h
+    mpSub(f, radix, w2, w1, w2);               // w2 = 1 - y * x_h
     mpMulKept(f, radix, A1, h, x, w1, d, A2);  // w1 = y * (x from word h on)
-    mpSub(f2, radix, w2, w1, w2);               // w2 = 1 - xy
+    mpSub(f2, radix, w2, w1, w2);              // w2 = 1 - xy
     const int g = w2.sign == 0 ? d + 1 : -w2.exponent;
     mpMulKept(f2, radix, A1, 0, w2, w2, d, A2);  // w2 = y(1 - xy)
     mpAdd(f, radix, y, w2, y);
@@ -135,11 +137,15 @@ int sqrtStep(int f, int radix, const MpNumber& x, MpNumber& s, MpNumber& t, MpNu
         mpSquare(f2, radix, t, w, e, A1);
     }
     mpRound(f, radix, h, s);
-    mpMulHalf(f2, radix, s, w, w, c, A1, A2);  // w = s t^2; A1 keeps s
+    // A1 must keep all of the rounded s (min(f, h) words), since step 6 squares the kept s
+    // against x. With f = c + 2 words f2 already covers them; with fewer words than the length
+    // allows (count < n + 2) f2 can fall below h and would cut s.
+    const int keptWords = std::max(f2, std::min(f, h));
+    mpMulHalf(keptWords, radix, s, w, w, c, A1, A2);  // w = s t^2; A1 keeps s
     mpSub(f2, radix, t, w, w);
-    mpAdd(f2, radix, t, w, t);             // t := t + t(1 - st)
-    mpSquareOfKept(f, radix, A1, w, c);   // w = s^2
-    mpSub(f, radix, x, w, w);             // w = x - s^2
+    mpAdd(f2, radix, t, w, t);           // t := t + t(1 - st)
+    mpSquareOfKept(f, radix, A1, w, c);  // w = s^2
+    mpSub(f, radix, x, w, w);            // w = x - s^2
     int g;
     if (w.sign == 0) {
         g = c + 1;
@@ -203,16 +209,15 @@ void doubleToWords(int count, int radix, double v, std::int16_t* words) {
     }
 }
 
-int mpReciprocal(int count, int radix, const MpNumber& x, MpNumber& out, MpNumber& w1,
-                 MpNumber& w2, int n, double* A1, double* A2) {
+int mpReciprocal(int count, int radix, const MpNumber& x, MpNumber& out, MpNumber& w1, MpNumber& w2,
+                 int n, double* A1, double* A2) {
     if (x.sign == 0) return -1;
     const int d0 = newtonStartLength(radix, n);
     const int f0 = std::min(count, d0 + 2);
     reciprocalStart(f0, radix, x, out);
     clearWords(f0, count, out);
-    runSchedule(count, n, d0, [&](int d, int f) {
-        return reciprocalStep(f, radix, x, out, w1, w2, d, A1, A2);
-    });
+    runSchedule(count, n, d0,
+                [&](int d, int f) { return reciprocalStep(f, radix, x, out, w1, w2, d, A1, A2); });
     return 0;
 }
 
@@ -229,14 +234,13 @@ int mpSqrt(int count, int radix, const MpNumber& x, MpNumber& out, MpNumber& w1,
     clearWords(f0, count, out);
     clearWords(f0, count, w1);
     int last = 0;
-    runSchedule(count, n, d0, [&](int d, int f) {
-        return sqrtStep(f, radix, x, out, w1, w2, d, A1, A2, last);
-    });
+    runSchedule(count, n, d0,
+                [&](int d, int f) { return sqrtStep(f, radix, x, out, w1, w2, d, A1, A2, last); });
     return 0;
 }
 
-int mpInvSqrtSmall(int count, int radix, std::int32_t k, MpNumber& out, MpNumber& w1,
-                   MpNumber& w2, int n, double* A1, double* A2) {
+int mpInvSqrtSmall(int count, int radix, std::int32_t k, MpNumber& out, MpNumber& w1, MpNumber& w2,
+                   int n, double* A1, double* A2) {
     if (k <= 0) return -1;
     const int d0 = newtonStartLength(radix, n);
     const int f0 = std::min(count, d0 + 2);

@@ -15,8 +15,8 @@ namespace oskelon {
 
 // out ~ 1/x. Returns -1 (out untouched) when x is zero, else 0. A1 keeps the last rounded
 // approximation afterwards.
-int mpReciprocal(int count, int radix, const MpNumber& x, MpNumber& out, MpNumber& w1,
-                 MpNumber& w2, int n, double* A1, double* A2);
+int mpReciprocal(int count, int radix, const MpNumber& x, MpNumber& out, MpNumber& w1, MpNumber& w2,
+                 int n, double* A1, double* A2);
 
 // out ~ sqrt(x); w1 ~ 1/sqrt(x) at about half precision, which A1 keeps. Returns -1 (out
 // untouched) when x < 0; x = 0 gives out = 0 and returns 0.
@@ -24,8 +24,8 @@ int mpSqrt(int count, int radix, const MpNumber& x, MpNumber& out, MpNumber& w1,
            int n, double* A1, double* A2);
 
 // out ~ 1/sqrt(k) for a small positive integer k. Returns -1 (out untouched) when k <= 0.
-int mpInvSqrtSmall(int count, int radix, std::int32_t k, MpNumber& out, MpNumber& w1,
-                   MpNumber& w2, int n, double* A1, double* A2);
+int mpInvSqrtSmall(int count, int radix, std::int32_t k, MpNumber& out, MpNumber& w1, MpNumber& w2,
+                   int n, double* A1, double* A2);
 
 // Supporting pieces, exposed for the tests.
 int newtonStartLength(int radix, int n);

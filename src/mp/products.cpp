@@ -32,7 +32,9 @@ int firstNonZero(int count, const MpNumber& a, const MpNumber& b, int start) {
 }
 
 // Words released for a product that involves a low part starting at word i.
-int crossLength(int count, int i) { return std::max(count / 2 + 1, count - i); }
+int crossLength(int count, int i) {
+    return std::max(count / 2 + 1, count - i);
+}
 
 // Releases a cross product into its first `length` words and clears the rest, so that the
 // following addition never reads words left over from an earlier value of the record.
@@ -90,8 +92,8 @@ void mpMulHalf(int count, int radix, const MpNumber& a, const MpNumber& b, MpNum
     mpFromDoubles(count, radix, n, A2, out);
 }
 
-void mpMulKept(int count, int radix, const double* A1, int start, const MpNumber& b,
-               MpNumber& out, int n, double* A2) {
+void mpMulKept(int count, int radix, const double* A1, int start, const MpNumber& b, MpNumber& out,
+               int n, double* A2) {
     const int i = firstNonZero(count, b, start);
     mpToDoubles(count, radix, n, i, b, A2);
     spectrumMultiplyKept(n, A1, A2);

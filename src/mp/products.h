@@ -31,8 +31,8 @@ void mpMulHalf(int count, int radix, const MpNumber& a, const MpNumber& b, MpNum
 
 // out = (part kept in A1) * (b's part from its first non-zero word at or after start).
 // A1 unchanged; A2 scratch. out may be b.
-void mpMulKept(int count, int radix, const double* A1, int start, const MpNumber& b,
-               MpNumber& out, int n, double* A2);
+void mpMulKept(int count, int radix, const double* A1, int start, const MpNumber& b, MpNumber& out,
+               int n, double* A2);
 
 // out = a_h^2. A1 scratch. out may be a.
 void mpSquare(int count, int radix, const MpNumber& a, MpNumber& out, int n, double* A1);

@@ -234,7 +234,9 @@ TEST(EngineRadixTest, MaxRoundingErrorMeasuresDistanceFromIntegers) {
 }
 
 // The radix test's value is twice the largest deviation of the worst-case square from the exact
-// integers, measured here by direct convolution.
+// integers, measured here by direct convolution. The test's own measurement rounds the scaled
+// coefficients (about coefficient * 1e-16), which is of the order of the deviation itself at
+// radix 10, hence the loose relative tolerance.
 TEST(EngineRadixTest, ValueMatchesTheDirectlyMeasuredError) {
     for (int radix : {10, 10000}) {
         for (int n : {256, 4096, 16384}) {
@@ -253,8 +255,7 @@ TEST(EngineRadixTest, ValueMatchesTheDirectlyMeasuredError) {
             spectrumSquare(n, sq.data());
             const double measured = 2 * largestDeviation(sq.data(), exact, n);
             EXPECT_GT(value, 0.0);
-            EXPECT_NEAR(value, measured, 0.25 * measured + 1e-12)
-                << "radix=" << radix << " n=" << n;
+            EXPECT_NEAR(value, measured, 0.5 * measured + 1e-12) << "radix=" << radix << " n=" << n;
         }
     }
 }

@@ -47,8 +47,8 @@ inline ExactValue exactProduct(const ExactValue& a, const ExactValue& b) {
 // (a - b) in units of radix^unitScale, as a double (rounded toward zero).
 inline double unitsBetween(const ExactValue& a, const ExactValue& b, long unitScale, int radix) {
     const long low = std::min({a.scale, b.scale, unitScale});
-    const mpz_class diff = a.mant * radixPower(radix, a.scale - low) -
-                           b.mant * radixPower(radix, b.scale - low);
+    const mpz_class diff =
+        a.mant * radixPower(radix, a.scale - low) - b.mant * radixPower(radix, b.scale - low);
     const mpz_class units = diff / radixPower(radix, unitScale - low);  // truncates toward zero
     return units.get_d();
 }
@@ -96,8 +96,12 @@ inline void fillRandomWords(std::mt19937_64& rng, int radix, WordStyle style, st
     int runWord = 0;
     for (int i = from; i < to; ++i) {
         switch (style) {
-            case WordStyle::Uniform: words[i] = static_cast<std::int16_t>(digit(rng)); break;
-            case WordStyle::AllMax: words[i] = static_cast<std::int16_t>(radix - 1); break;
+            case WordStyle::Uniform:
+                words[i] = static_cast<std::int16_t>(digit(rng));
+                break;
+            case WordStyle::AllMax:
+                words[i] = static_cast<std::int16_t>(radix - 1);
+                break;
             case WordStyle::Runs:
                 if (run == 0) {
                     run = runLength(rng);

@@ -12,13 +12,12 @@
 namespace oskelon::test {
 
 class OwnedNumber {
-public:
+  public:
     static constexpr std::int16_t kGuard = 0x5A5A;
     static constexpr int kGuardWords = 8;
 
     explicit OwnedNumber(int wordCount)
-        : wordCount_(wordCount),
-          storage_((mpNumberBytes(wordCount + kGuardWords) + 3) / 4, 0u) {
+        : wordCount_(wordCount), storage_((mpNumberBytes(wordCount + kGuardWords) + 3) / 4, 0u) {
         number()->sign = 0;
         number()->exponent = 0;
         std::fill_n(number()->words(), wordCount_, std::int16_t{0});
@@ -38,7 +37,9 @@ public:
     }
 
     MpNumber* number() { return mpNumberAt(storage_.data()); }
-    const MpNumber* number() const { return mpNumberAt(const_cast<std::uint32_t*>(storage_.data())); }
+    const MpNumber* number() const {
+        return mpNumberAt(const_cast<std::uint32_t*>(storage_.data()));
+    }
     MpNumber& operator*() { return *number(); }
     const MpNumber& operator*() const { return *number(); }
     MpNumber* operator->() { return number(); }
@@ -56,7 +57,7 @@ public:
                            [](std::int16_t w) { return w == kGuard; });
     }
 
-private:
+  private:
     int wordCount_;
     std::vector<std::uint32_t> storage_;
 };
