@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "fft/complex_fft.h"
+#include "mp/interrupt.h"
 
 namespace oskelon {
 namespace {
@@ -134,10 +135,13 @@ inline void squareEnds(const double* p, double* q, int n) {
     }
 }
 
+// Every transform is a point at which a stop request takes effect.
 inline void forward(int n, double* array) {
+    mpCheckInterrupt();
     complexFft(n, +1, array + 1);
 }
 inline void inverse(int n, double* array) {
+    mpCheckInterrupt();
     complexFft(n, -1, array + 1);
 }
 
