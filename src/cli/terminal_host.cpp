@@ -1,0 +1,74 @@
+#include "cli/terminal_host.h"
+
+#include "calc/sizes.h"
+
+namespace oskelon {
+
+std::string terminalText(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        out += text[i];
+    }
+    return out;
+}
+
+TerminalHost::TerminalHost(int sizeIndex, std::FILE* out, std::FILE* err)
+    : sizeIndex_(sizeIndex), out_(out), err_(err) {}
+
+void TerminalHost::emitLocked(std::FILE* stream, const std::string& text) {
+    std::fputs(text.c_str(), stream);
+    std::fputc('\n', stream);
+    std::fflush(stream);
+}
+
+void TerminalHost::AddListLine(const std::string& text) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!detached_) emitLocked(out_, text);
+}
+
+void TerminalHost::ClearResultText() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!detached_) resultText_.clear();
+}
+
+void TerminalHost::AppendResultText(const std::string& text) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!detached_) resultText_ += text;
+}
+
+void TerminalHost::ShowMessage(const std::string& text) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!detached_) emitLocked(out_, terminalText(text));
+}
+
+void TerminalHost::ShowAppMessage(const std::string& text) {
+    ShowMessage(text);
+}
+
+void TerminalHost::ShowError(const std::string& text) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!detached_) emitLocked(err_, "oskelon-cli: " + terminalText(text));
+}
+
+std::string TerminalHost::SizeDisplayName(int sizeIndex) {
+    return sizeDisplayName(sizeIndex);
+}
+
+void TerminalHost::detachJob() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    detached_ = true;
+}
+
+void TerminalHost::printMessage(const std::string& text) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    emitLocked(out_, terminalText(text));
+}
+
+std::string TerminalHost::resultText() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return resultText_;
+}
+
+}  // namespace oskelon

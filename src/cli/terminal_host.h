@@ -1,0 +1,50 @@
+// JobHost on a terminal: list lines and messages go to standard output as they come.
+#pragma once
+
+#include <cstdio>
+#include <mutex>
+#include <string>
+
+#include "calc/job_host.h"
+
+namespace oskelon {
+
+class TerminalHost : public JobHost {
+  public:
+    TerminalHost(int sizeIndex, std::FILE* out, std::FILE* err);
+
+    int SelectedSizeIndex() override { return sizeIndex_; }
+    void AddListLine(const std::string& text) override;
+    void ClearList() override {}
+    void ClearResultText() override;
+    void AppendResultText(const std::string& text) override;
+    void EnableButton(MainButton, bool) override {}
+    void ShowMessage(const std::string& text) override;
+    void ShowAppMessage(const std::string& text) override;
+    void ShowError(const std::string& text) override;
+    std::string SizeDisplayName(int sizeIndex) override;
+    WorkingSet& workingSet() override { return workingSet_; }
+
+    // From here on the job's calls are dropped; returns after any call in progress has ended.
+    void detachJob();
+    // A message of the runner itself, printed even after detachJob().
+    void printMessage(const std::string& text);
+
+    std::string resultText();
+
+  private:
+    void emitLocked(std::FILE* stream, const std::string& text);
+
+    int sizeIndex_;
+    std::FILE* out_;
+    std::FILE* err_;
+    std::mutex mutex_;
+    bool detached_ = false;
+    std::string resultText_;
+    WorkingSet workingSet_;
+};
+
+// A message text for a terminal: the dialog's CR LF line breaks become plain line ends.
+std::string terminalText(const std::string& text);
+
+}  // namespace oskelon
