@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
     build-essential g++ cmake ninja-build pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
+    libsqlite3-dev libcli11-dev
     # Test oracles only: the product never links GMP or MPFR.
     libgmp-dev libmpfr-dev
 )

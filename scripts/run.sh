@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the release preset and runs the main job.
+# Installs what is missing, builds the release preset and runs the main job: 1,048,576 digits,
+# headless. pi.dat is written to the current directory; extra arguments go to the runner.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-scripts/install-deps.sh
-cmake --preset release
-cmake --build --preset release
-# The headless runner is not built yet; until it is, the main job is the arithmetic's radix table
-# for the twelve sizes.
-./build/release/tools/oskelon-radix-table
+root="$(cd "$(dirname "$0")/.." && pwd)"
+"$root/scripts/install-deps.sh"
+(cd "$root" && cmake --preset release && cmake --build --preset release)
+"$root/build/release/src/cli/oskelon-cli" --size 1M "$@"
