@@ -1,6 +1,7 @@
 #include "calc/calc_job.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -123,6 +124,7 @@ unsigned CalcJob::runSteps() {
     checkStop();
     host_.AddListLine("");
     const std::time_t t0 = options_.clock();
+    const auto steadyStart = std::chrono::steady_clock::now();
     auto elapsed = [&] { return std::difftime(options_.clock(), t0); };
 
     // The AGM of 1 and 1/sqrt(2) on scaled squares; the first two iterations in closed form.
@@ -182,6 +184,9 @@ unsigned CalcJob::runSteps() {
     checkStop();
 
     const double total = elapsed();
+    totalMilliseconds_ =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - steadyStart)
+            .count();
     host_.AddListLine("");
     {
         const std::string line = format("total %g sec.", total);

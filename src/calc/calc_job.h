@@ -43,6 +43,12 @@ class CalcJob {
     int sizeIndex() const { return sizeIndex_; }
     int digitsPerWord() const { return digitsPerWord_; }
     std::uint32_t totalSeconds() const { return totalSeconds_; }
+    // The same interval as the whole-second total, measured with the steady clock.
+    double totalMilliseconds() const { return totalMilliseconds_; }
+
+    // The AGM iterations a size takes at four digits per word (the loop lines of its log): the
+    // correct digits double with every iteration, and so does the count that stops the loop.
+    static int expectedIterations(int sizeIndex) { return 10 + sizeIndex; }
 
   private:
     unsigned runSteps();
@@ -57,6 +63,7 @@ class CalcJob {
     int sizeIndex_ = -1;
     int digitsPerWord_ = 0;
     std::uint32_t totalSeconds_ = 0;
+    double totalMilliseconds_ = 0;
 };
 
 }  // namespace oskelon

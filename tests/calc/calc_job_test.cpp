@@ -231,6 +231,11 @@ TEST(CalcJob, DigitsAgreeWithMpfr) {
         CalcJob job(host, stop, optionsIn(dir));
         ASSERT_EQ(job.run(), kJobComplete);
         ASSERT_EQ(job.digitsPerWord(), 4);
+        EXPECT_EQ(std::count(host.list.begin(), host.list.end(), std::string("")), 2);
+        EXPECT_EQ(std::count_if(host.list.begin(), host.list.end(),
+                                [](const std::string& l) { return l.rfind("loop ", 0) == 0; }),
+                  CalcJob::expectedIterations(sizeIndex));
+        EXPECT_GT(job.totalMilliseconds(), 0.0);
         const int digits = 16384 << sizeIndex;
         const std::string file = readFile(dir.file("pi.dat"));
         ASSERT_EQ(file.size(), static_cast<std::size_t>(digits) + 5) << sizeIndex;
