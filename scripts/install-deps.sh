@@ -6,9 +6,12 @@ set -euo pipefail
 packages=(
     build-essential g++ cmake ninja-build pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
-    libsqlite3-dev libcli11-dev
+    libsqlite3-dev libcli11-dev nlohmann-json3-dev libxxhash-dev
     # Test oracles only: the product never links GMP or MPFR.
     libgmp-dev libmpfr-dev
+    # Benchmark yardsticks only (bench/, bench/compare): FFTW's transform, MPFR's pi on GMP and
+    # CLN's pi program; none of them is linked into the product. linux-perf for profiling.
+    libfftw3-dev pi linux-perf
 )
 
 if [ "$(id -u)" -eq 0 ]; then

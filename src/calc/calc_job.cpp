@@ -6,6 +6,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "calc/checkpoints.h"
+#include "calc/digest.h"
 #include "calc/output_file.h"
 #include "calc/radix_choice.h"
 #include "calc/record_update.h"
@@ -111,10 +113,18 @@ unsigned CalcJob::runSteps() {
     double* d1 = ws.dbl(1);
     double* d2 = ws.dbl(2);
 
-    const RadixChoice choice = chooseRadix(wc, fftLength, d0);
+    RadixChoice choice = chooseRadix(wc, fftLength, d0);
+    if (options_.forcedDigitsPerWord >= 1 && options_.forcedDigitsPerWord <= 4) {
+        choice.digitsPerWord = options_.forcedDigitsPerWord;
+        choice.radix = 1;
+        for (int k = 0; k < choice.digitsPerWord; ++k) choice.radix *= 10;
+    }
     const int radix = choice.radix;
     digitsPerWord_ = choice.digitsPerWord;
     const int dpw = choice.digitsPerWord;
+    int knownCount = 0;
+    const std::uint64_t* known = knownCheckpoints(sizeIndex, dpw, knownCount);
+    checkpointsKnown_ = knownCount > 0;
 
     const unsigned memoryKb = static_cast<unsigned>(fftLength) * 36u / 1024u;
     const std::string memoryLine = format("use memory %d KB", memoryKb);
@@ -124,7 +134,7 @@ unsigned CalcJob::runSteps() {
     checkStop();
     host_.AddListLine("");
     const std::time_t t0 = options_.clock();
-    const auto steadyStart = std::chrono::steady_clock::now();
+    const IntervalClock timer;
     auto elapsed = [&] { return std::difftime(options_.clock(), t0); };
 
     // The AGM of 1 and 1/sqrt(2) on scaled squares; the first two iterations in closed form.
@@ -158,6 +168,20 @@ unsigned CalcJob::runSteps() {
         mpAdd(wc, radix, b, b, b);  // b' = 2 sqrt(ab)
         mpSub(wc, radix, t, c, t);  // t' = t - c
         mpAdd(wc, radix, c, b, a);  // a' = c + 2 sqrt(ab)
+        if (counter == options_.corruptAfterIteration) t.words()[wc / 2] ^= 1;
+        {
+            IterationRecord record;
+            record.number = counter;
+            record.milliseconds = timer.elapsedMs();
+            record.digest = iterationDigest(wc, a, b, t);
+            record.checkpointKnown = counter <= knownCount;
+            record.checkpointMatches =
+                !record.checkpointKnown || known[counter - 1] == record.digest;
+            if (!record.checkpointMatches && firstWrongIteration_ == 0)
+                firstWrongIteration_ = counter;
+            iterations_.push_back(record);
+            if (options_.onIteration) options_.onIteration(record);
+        }
         const int gap = c.sign == 0 ? wc : -c.exponent;
         const double s = elapsed();
         // The list pads the count to 12 characters for one digit and to 11 for two.
@@ -184,9 +208,8 @@ unsigned CalcJob::runSteps() {
     checkStop();
 
     const double total = elapsed();
-    totalMilliseconds_ =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - steadyStart)
-            .count();
+    clockCheck_ = timer.check();
+    totalMilliseconds_ = clockCheck_.steadyMs;
     host_.AddListLine("");
     {
         const std::string line = format("total %g sec.", total);
@@ -197,6 +220,7 @@ unsigned CalcJob::runSteps() {
     char* text = reinterpret_cast<char*>(ws.bytes(WorkingSet::kNumbers + 0));
     mpToText(wc - 1, dpw, a, text);
     checkStop();
+    digitsVerdict_ = verifyPiDigits(text + 2, static_cast<std::size_t>(fftLength) * dpw);
     const bool written = writeDigits(text);
 
     for (int slot = WorkingSet::kSlots - 1; slot >= 0; --slot) ws.release(slot);
@@ -204,12 +228,21 @@ unsigned CalcJob::runSteps() {
     totalSeconds_ = static_cast<std::uint32_t>(total);
     const OsVersion version = options_.osVersion();
     const ResultCode code = computeResultCode(sizeIndex, totalSeconds_, version);
+    resultCode_ = code;
+    osText_ = osDescription(version);
     {
         const std::string line = "Code " + formatResultCode(code);
         progress(line, line + "\r\n");
     }
+    // A result that failed verification is shown with its code but never becomes a record: a
+    // machine that computes wrongly must not hold the best time.
     RegistryKey key;
-    stop_.runUnlessStopped([&] { updateRecord(key, sizeIndex, totalSeconds_, code, version); });
+    const bool wrong =
+        firstWrongIteration_ != 0 || digitsVerdict_.status == DigitsVerdict::Status::Wrong;
+    if (!wrong) {
+        stop_.runUnlessStopped(
+            [&] { updateRecord(key, sizeIndex, totalSeconds_, code, version); });
+    }
     checkStop();
 
     enableButtons(false, true);
@@ -217,6 +250,14 @@ unsigned CalcJob::runSteps() {
     host_.ShowMessage("end of calculating");
     key.Close();
     return written ? kJobComplete : kJobOutputFailed;
+}
+
+std::string CalcJob::verdictText() const {
+    if (firstWrongIteration_ != 0) {
+        return "WRONG: iteration " + std::to_string(firstWrongIteration_) +
+               " differs from its known-good checkpoint; " + describeVerdict(digitsVerdict_);
+    }
+    return describeVerdict(digitsVerdict_);
 }
 
 // Writes the digit text and a line end to the output file through a temporary file in the same

@@ -7,14 +7,18 @@
 #include <CLI/CLI.hpp>
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <thread>
 
 #include "calc/calc_job.h"
 #include "calc/output_file.h"
+#include "calc/pi_verifier.h"
 #include "calc/sizes.h"
 #include "cli/size_argument.h"
+#include "cli/run_report.h"
 #include "cli/terminal_host.h"
+#include "fft/fft_path.h"
 #include "records/records_view.h"
 #include "records/registry_key.h"
 
@@ -26,10 +30,18 @@ constexpr int kExitOk = 0;
 constexpr int kExitAllocation = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitOutput = 3;
+constexpr int kExitWrong = 4;
 constexpr int kExitInterrupted = 130;
 
 const char* const kStopMessage =
     "計算を中断します\r\n大きな桁数の計算を中断する場合\r\n中断処理に時間がかかります";
+
+struct RunSettings {
+    int sizeIndex = kDefaultSizeIndex;
+    std::string resultTextPath;
+    std::string jsonPath;
+    bool jsonLines = false;
+};
 
 // Opens the store once at start, as the window does: a store that predates the current code
 // algorithm is reset after a message.
@@ -38,19 +50,29 @@ void checkStore(TerminalHost& host) {
     CheckStoreVersion(key, host);
 }
 
-bool writeResultText(const std::string& path, const std::string& text, TerminalHost& host) {
+bool writeTextFile(const std::string& path, const std::string& text) {
     OutputFile file(path);
     if (file.open() && file.write(text.data(), text.size()) && file.finish() && file.commit())
         return true;
     std::fprintf(stderr, "oskelon-cli: cannot write %s: %s\n", path.c_str(), file.error().c_str());
-    (void)host;
     return false;
+}
+
+std::string timingLine(const CalcJob& job) {
+    const ClockCheck& c = job.clockCheck();
+    char text[200];
+    std::snprintf(text, sizeof text, "time: %.3f ms, %s (clock drift %.4f%%, limit %.1f%%)",
+                  job.totalMilliseconds(), c.verified ? "clock check ok" : "UNVERIFIED",
+                  c.drift * 100.0, kMaxClockDrift * 100.0);
+    return text;
 }
 
 // Runs the job on a thread of its own; the main thread waits for its end or for SIGINT/SIGTERM,
 // which take the stop path.
-int runJob(int sizeIndex, const std::string& resultTextPath) {
-    TerminalHost host(sizeIndex, stdout, stderr);
+int runJob(const RunSettings& settings) {
+    TerminalHost host(settings.sizeIndex, stdout, stderr,
+                      settings.jsonLines ? TerminalHost::Format::JsonLines
+                                         : TerminalHost::Format::Text);
     checkStore(host);
 
     sigset_t signals;
@@ -61,11 +83,26 @@ int runJob(int sizeIndex, const std::string& resultTextPath) {
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
     StopToken stop;
-    CalcJob job(host, stop);
+    JobOptions options;
+    // Test seam: make the run go wrong after the given iteration, as an unstable machine would.
+    if (const char* inject = std::getenv("OSKELON_INJECT_ERROR_AFTER_ITERATION"))
+        options.corruptAfterIteration = std::atoi(inject);
+    if (settings.jsonLines) {
+        options.onIteration = [&host](const IterationRecord& r) {
+            nlohmann::json event = progressEvent("iteration");
+            event["number"] = r.number;
+            event["milliseconds"] = r.milliseconds;
+            event["checkpoint"] = !r.checkpointKnown    ? "unknown"
+                                  : r.checkpointMatches ? "ok"
+                                                        : "mismatch";
+            host.printEvent(event.dump());
+        };
+    }
+    CalcJob job(host, stop, options);
     std::atomic<bool> finished{false};
-    unsigned exitCode = 0;
+    unsigned jobExit = 0;
     std::thread worker([&] {
-        exitCode = job.run();
+        jobExit = job.run();
         finished.store(true);
         kill(getpid(), SIGUSR1);
     });
@@ -92,19 +129,32 @@ int runJob(int sizeIndex, const std::string& resultTextPath) {
     worker.join();
     host.workingSet().releaseAll();
 
-    switch (exitCode) {
-        case kJobComplete:
-        case kJobOutputFailed: {
-            const bool textOk =
-                resultTextPath.empty() || writeResultText(resultTextPath, host.resultText(), host);
-            if (exitCode == kJobOutputFailed || !textOk) return kExitOutput;
-            return kExitOk;
-        }
-        case kJobAllocationFailure:
-            return kExitAllocation;
-        default:
-            return kExitUsage;
+    if (jobExit == kJobAllocationFailure) return kExitAllocation;
+    if (jobExit != kJobComplete && jobExit != kJobOutputFailed) return kExitUsage;
+
+    const bool written = jobExit == kJobComplete;
+    int exitCode = kExitOk;
+    if (!job.verified())
+        exitCode = kExitWrong;
+    else if (!written)
+        exitCode = kExitOutput;
+    if (!settings.resultTextPath.empty() &&
+        !writeTextFile(settings.resultTextPath, host.resultText()) && exitCode == kExitOk)
+        exitCode = kExitOutput;
+
+    const nlohmann::json report = runReport(job, exitCode, written);
+    if (settings.jsonLines) {
+        nlohmann::json event = progressEvent("result");
+        event["report"] = report;
+        host.printEvent(event.dump());
+    } else {
+        host.printLine(job.verdictText());
+        host.printLine(timingLine(job));
     }
+    if (!settings.jsonPath.empty() && !writeTextFile(settings.jsonPath, report.dump(2) + "\n") &&
+        exitCode == kExitOk)
+        exitCode = kExitOutput;
+    return exitCode;
 }
 
 int showRecords() {
@@ -114,27 +164,60 @@ int showRecords() {
     return kExitOk;
 }
 
+// Checks an existing result file and says its size, digits and verdict.
+int verifyFile(const std::string& path) {
+    const DigitsVerdict v = verifyPiFile(path);
+    if (v.status == DigitsVerdict::Status::Unreadable) {
+        std::fprintf(stderr, "oskelon-cli: %s\n", v.detail.c_str());
+        return kExitUsage;
+    }
+    std::string size = "no size";
+    for (int i = 0; i < kSizeCount; ++i) {
+        for (int dpw = 4; dpw >= 1; --dpw) {
+            if ((4096LL << i) * dpw == v.digits && size == "no size")
+                size = "size " + std::to_string(i) + " (" + sizeCommonName(i) + ", " +
+                       std::to_string(dpw) + " digits per word)";
+        }
+    }
+    std::printf("%s: %lld digits, %s: %s\n", path.c_str(), v.digits, size.c_str(),
+                describeVerdict(v).c_str());
+    return v.verified() ? kExitOk : kExitWrong;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{
-        "Oskelon: computes pi to one of twelve sizes, times the run and keeps the best "
-        "time per size.",
-        "oskelon-cli"};
+    CLI::App app{"Oskelon: computes pi to one of twelve sizes, times the run, verifies the digits "
+                 "and keeps the best time per size.",
+                 "oskelon-cli"};
     app.set_version_flag("--version", "oskelon-cli (Oskelon Version 1.2)");
     std::string sizeText = "6";
-    std::string resultTextPath;
+    RunSettings settings;
     app.add_option("-s,--size", sizeText,
                    "size: an index 0-11, a name such as 1M or 32M, or \"104万桁\" (default: 6, "
                    "1,048,576 digits)");
-    app.add_option("--result-text", resultTextPath,
+    app.add_option("--result-text", settings.resultTextPath,
                    "after a completed run, write the result text (CR LF line ends) to FILE")
         ->type_name("FILE");
+    app.add_option("--json", settings.jsonPath,
+                   "after a completed run, write a JSON report (timing, clock check, code, "
+                   "verdict, digests) to FILE")
+        ->type_name("FILE");
+    app.add_flag("--json-lines", settings.jsonLines,
+                 "print progress events as JSON lines instead of text lines");
+    bool showCpu = false;
+    app.add_flag("--cpu", showCpu,
+                 "print the transform path in use (scalar, sse2, avx2 or avx512) and exit; "
+                 "OSKELON_FFT_PATH forces one");
     CLI::App* records = app.add_subcommand("records", "print the stored best time of every size");
+    CLI::App* verify = app.add_subcommand("verify", "check an existing result file");
+    std::string verifyPath = "pi.dat";
+    verify->add_option("file", verifyPath, "the file to check (default: pi.dat)");
+    app.require_subcommand(0, 1);
     app.footer(
         "Sizes: 0=16K 1=32K 2=64K 3=128K 4=256K 5=512K 6=1M 7=2M 8=4M 9=8M 10=16M 11=32M "
-        "digits.\nWrites pi.dat in the current directory. Exit codes: 0 done, 1 out of memory, 2 "
-        "bad arguments, 3 pi.dat not written, 130 interrupted.");
+        "digits.\nWrites pi.dat in the current directory.\nExit codes: 0 verified, 1 out of "
+        "memory, 2 bad arguments, 3 pi.dat not written, 4 wrong result, 130 interrupted.");
 
     try {
         app.parse(argc, argv);
@@ -149,7 +232,12 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
 
+    if (showCpu) {
+        std::printf("transform path: %s\n", oskelon::fftPathName(oskelon::activeFftPath()));
+        return kExitOk;
+    }
     if (records->parsed()) return showRecords();
+    if (verify->parsed()) return verifyFile(verifyPath);
 
     const std::optional<int> sizeIndex = parseSizeArgument(sizeText);
     if (!sizeIndex) {
@@ -157,5 +245,6 @@ int main(int argc, char** argv) {
                      app.help().c_str());
         return kExitUsage;
     }
-    return runJob(*sizeIndex, resultTextPath);
+    settings.sizeIndex = *sizeIndex;
+    return runJob(settings);
 }

@@ -1,5 +1,7 @@
 #include "cli/terminal_host.h"
 
+#include <nlohmann/json.hpp>
+
 #include "calc/sizes.h"
 
 namespace oskelon {
@@ -14,8 +16,13 @@ std::string terminalText(const std::string& text) {
     return out;
 }
 
-TerminalHost::TerminalHost(int sizeIndex, std::FILE* out, std::FILE* err)
-    : sizeIndex_(sizeIndex), out_(out), err_(err) {}
+TerminalHost::TerminalHost(int sizeIndex, std::FILE* out, std::FILE* err, Format format)
+    : sizeIndex_(sizeIndex), format_(format), out_(out), err_(err) {}
+
+void TerminalHost::emitEventLocked(const char* kind, const std::string& text) {
+    const nlohmann::json event = {{"event", kind}, {"text", text}};
+    emitLocked(out_, event.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+}
 
 void TerminalHost::emitLocked(std::FILE* stream, const std::string& text) {
     std::fputs(text.c_str(), stream);
@@ -25,7 +32,11 @@ void TerminalHost::emitLocked(std::FILE* stream, const std::string& text) {
 
 void TerminalHost::AddListLine(const std::string& text) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!detached_) emitLocked(out_, text);
+    if (detached_) return;
+    if (format_ == Format::JsonLines)
+        emitEventLocked("line", text);
+    else
+        emitLocked(out_, text);
 }
 
 void TerminalHost::ClearResultText() {
@@ -40,7 +51,11 @@ void TerminalHost::AppendResultText(const std::string& text) {
 
 void TerminalHost::ShowMessage(const std::string& text) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!detached_) emitLocked(out_, terminalText(text));
+    if (detached_) return;
+    if (format_ == Format::JsonLines)
+        emitEventLocked("message", terminalText(text));
+    else
+        emitLocked(out_, terminalText(text));
 }
 
 void TerminalHost::ShowAppMessage(const std::string& text) {
@@ -63,7 +78,20 @@ void TerminalHost::detachJob() {
 
 void TerminalHost::printMessage(const std::string& text) {
     std::lock_guard<std::mutex> lock(mutex_);
-    emitLocked(out_, terminalText(text));
+    if (format_ == Format::JsonLines)
+        emitEventLocked("message", terminalText(text));
+    else
+        emitLocked(out_, terminalText(text));
+}
+
+void TerminalHost::printLine(const std::string& text) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    emitLocked(out_, text);
+}
+
+void TerminalHost::printEvent(const std::string& jsonObject) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!detached_) emitLocked(out_, jsonObject);
 }
 
 std::string TerminalHost::resultText() {

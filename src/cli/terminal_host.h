@@ -11,7 +11,11 @@ namespace oskelon {
 
 class TerminalHost : public JobHost {
   public:
-    TerminalHost(int sizeIndex, std::FILE* out, std::FILE* err);
+    // Text prints the list lines and messages as they are; JsonLines prints each as a JSON
+    // object on a line of its own ({"event": "line", "text": ...}).
+    enum class Format { Text, JsonLines };
+
+    TerminalHost(int sizeIndex, std::FILE* out, std::FILE* err, Format format = Format::Text);
 
     int SelectedSizeIndex() override { return sizeIndex_; }
     void AddListLine(const std::string& text) override;
@@ -29,13 +33,19 @@ class TerminalHost : public JobHost {
     void detachJob();
     // A message of the runner itself, printed even after detachJob().
     void printMessage(const std::string& text);
+    // A line of the runner's own (verdict, timing) or, in JSON-lines mode, an event object.
+    void printLine(const std::string& text);
+    void printEvent(const std::string& jsonObject);
+    Format format() const { return format_; }
 
     std::string resultText();
 
   private:
     void emitLocked(std::FILE* stream, const std::string& text);
+    void emitEventLocked(const char* kind, const std::string& text);
 
     int sizeIndex_;
+    Format format_;
     std::FILE* out_;
     std::FILE* err_;
     std::mutex mutex_;

@@ -222,6 +222,51 @@ TEST(CalcJob, StopFromAnotherThreadEndsTheJobPromptly) {
     }
 }
 
+// Every run is verified: its digits against the reference, its iterations against the
+// known-good checkpoints. An error injected after one iteration is reported at that iteration,
+// the run still ends normally, and its time never becomes a record.
+TEST(CalcJob, VerdictNamesTheFirstWrongIteration) {
+    TempDir dir;
+    resetStore();
+    {
+        FakeHost host(0);
+        StopToken stop;
+        CalcJob job(host, stop, optionsIn(dir));
+        ASSERT_EQ(job.run(), kJobComplete);
+        EXPECT_TRUE(job.verified()) << job.verdictText();
+        EXPECT_TRUE(job.checkpointsKnown());
+        ASSERT_EQ(job.iterations().size(), 10u);
+        for (const IterationRecord& r : job.iterations()) {
+            EXPECT_TRUE(r.checkpointKnown);
+            EXPECT_TRUE(r.checkpointMatches) << r.number;
+        }
+        EXPECT_EQ(job.digitsVerdict().checkedDigits, 16384 - 16);
+        EXPECT_EQ(job.verdictText(), "verified: 16368 of 16384 digits");
+        EXPECT_GT(job.clockCheck().steadyMs, 0.0);
+    }
+    {
+        RegistryKey key(RootKey::CurrentUser, recordsKeyPath);
+        key.WriteDword("3.2s", noRecord);
+    }
+    for (int wrongAfter : {1, 3, 11}) {
+        FakeHost host(1);
+        StopToken stop;
+        JobOptions options = optionsIn(dir);
+        options.corruptAfterIteration = wrongAfter;
+        CalcJob job(host, stop, options);
+        ASSERT_EQ(job.run(), kJobComplete);
+        EXPECT_FALSE(job.verified());
+        EXPECT_EQ(job.firstWrongIteration(), wrongAfter);
+        EXPECT_EQ(job.verdictText().rfind("WRONG: iteration " + std::to_string(wrongAfter), 0),
+                  0u)
+            << job.verdictText();
+        // The code line is shown as always.
+        EXPECT_EQ(host.list.back().rfind("Code ", 0), 0u);
+    }
+    RegistryKey key(RootKey::CurrentUser, recordsKeyPath);
+    EXPECT_EQ(key.ReadDword("3.2s", 0), noRecord);
+}
+
 // pi.dat against MPFR's pi: every digit but the last few agrees, at sizes 0 to 6.
 TEST(CalcJob, DigitsAgreeWithMpfr) {
     TempDir dir;

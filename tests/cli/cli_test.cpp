@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
 
 #include "calc/temp_dir.h"
 #include "cli/run_process.h"
@@ -85,8 +87,11 @@ TEST(Cli, RunWritesDigitsCodeRecordAndResultText) {
     ASSERT_NE(first, out.end());
     EXPECT_EQ(*(first + 1), "use memory 144 KB");
     EXPECT_EQ(*(first + 2), "calculating PI in 16384 digits...");
-    EXPECT_EQ(out.back(), "end of calculating");
-    EXPECT_EQ(out[out.size() - 2].rfind("Code ", 0), 0u);
+    // The job's last lines, then the runner's verdict and time.
+    ASSERT_EQ(out[out.size() - 3], "end of calculating");
+    EXPECT_EQ(out[out.size() - 4].rfind("Code ", 0), 0u);
+    EXPECT_EQ(out[out.size() - 2], "verified: 16368 of 16384 digits");
+    EXPECT_EQ(out.back().rfind("time: ", 0), 0u);
 
     const std::string digits = readFile(dir.file("pi.dat"));
     EXPECT_EQ(digits.size(), 16384u + 5);
@@ -105,7 +110,7 @@ TEST(Cli, RunWritesDigitsCodeRecordAndResultText) {
     EXPECT_EQ(view[1], "");
     EXPECT_EQ(view[2], "<1.6万桁>");
     EXPECT_EQ(view[3].rfind("[total]:", 0), 0u);
-    std::string codeLine = out[out.size() - 2];
+    std::string codeLine = out[out.size() - 4];
     EXPECT_EQ(view[4], codeLine.replace(0, 5, "[code]:"));
     EXPECT_EQ(view[5].rfind("[os]:Linux Ver ", 0), 0u);
     EXPECT_EQ(view[7], "未計算 : [3.2万桁]");
@@ -147,6 +152,108 @@ TEST(Cli, CtrlCTakesTheStopPath) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("pi.dat")));
     r = runProcess(kCli, {"records"}, dir.path());
     EXPECT_TRUE(contains(r.out, "未計算 : [209万桁]"));
+}
+
+}  // namespace
+}  // namespace oskelon::test
+
+namespace oskelon::test {
+namespace {
+
+TEST(CliContract, JsonReportAndJsonLinesHoldConsistentNumbers) {
+    TempDir dir;
+    ProcessResult r =
+        runProcess(kCli, {"--size", "1", "--json", "report.json", "--json-lines"}, dir.path());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::vector<nlohmann::json> events;
+    for (const std::string& line : lines(r.out)) {
+        ASSERT_TRUE(nlohmann::json::accept(line)) << line;
+        events.push_back(nlohmann::json::parse(line));
+    }
+    int iterations = 0, loopLines = 0;
+    double lastMs = -1;
+    for (const auto& e : events) {
+        ASSERT_TRUE(e.contains("event"));
+        if (e["event"] == "iteration") {
+            ++iterations;
+            EXPECT_EQ(e["number"].get<int>(), iterations);
+            EXPECT_GE(e["milliseconds"].get<double>(), lastMs);
+            lastMs = e["milliseconds"].get<double>();
+            EXPECT_EQ(e["checkpoint"], "ok");
+        }
+        if (e["event"] == "line" && e["text"].get<std::string>().rfind("loop ", 0) == 0)
+            ++loopLines;
+    }
+    EXPECT_EQ(iterations, 11);
+    EXPECT_EQ(loopLines, 11);
+    ASSERT_EQ(events.back()["event"], "result");
+
+    const nlohmann::json report = nlohmann::json::parse(readFile(dir.file("report.json")));
+    EXPECT_EQ(report, events.back()["report"]);
+    EXPECT_EQ(report["digits"], 32768);
+    EXPECT_EQ(report["digitsPerWord"], 4);
+    EXPECT_EQ(report["size"]["index"], 1);
+    EXPECT_EQ(report["size"]["name"], "32K");
+    EXPECT_EQ(report["iterations"].size(), 11u);
+    EXPECT_GE(report["totalMilliseconds"].get<double>(),
+              report["iterations"].back()["milliseconds"].get<double>());
+    // The whole seconds come from a second clock of whole-second resolution.
+    EXPECT_NEAR(report["totalSeconds"].get<double>(),
+                report["totalMilliseconds"].get<double>() / 1000.0, 1.0);
+    EXPECT_EQ(report["verdict"]["status"], "verified");
+    EXPECT_EQ(report["verdict"]["checkedDigits"], 32768 - 16);
+    EXPECT_EQ(report["exitCode"], 0);
+    EXPECT_TRUE(report["clockCheck"]["verified"].is_boolean());
+    EXPECT_FALSE(report["code"].get<std::string>().empty());
+    EXPECT_FALSE(report["os"].get<std::string>().empty());
+}
+
+TEST(CliContract, VerifySaysSizeDigitsAndVerdict) {
+    TempDir dir;
+    ASSERT_EQ(runProcess(kCli, {"-s", "0"}, dir.path()).exitCode, 0);
+    ProcessResult r = runProcess(kCli, {"verify"}, dir.path());
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_TRUE(contains(r.out, "16384 digits")) << r.out;
+    EXPECT_TRUE(contains(r.out, "size 0")) << r.out;
+    EXPECT_TRUE(contains(r.out, "verified")) << r.out;
+
+    std::string text = readFile(dir.file("pi.dat"));
+    text[2 + 9999] = text[2 + 9999] == '1' ? '2' : '1';
+    {
+        std::ofstream out(dir.file("bad.dat"), std::ios::binary);
+        out << text;
+    }
+    r = runProcess(kCli, {"verify", "bad.dat"}, dir.path());
+    EXPECT_EQ(r.exitCode, 4);
+    EXPECT_TRUE(contains(r.out, "WRONG")) << r.out;
+    EXPECT_TRUE(contains(r.out, "9217-10240")) << r.out;  // the block of digit 10000
+
+    r = runProcess(kCli, {"verify", "missing.dat"}, dir.path());
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_FALSE(r.err.empty());
+}
+
+}  // namespace
+}  // namespace oskelon::test
+
+namespace oskelon::test {
+namespace {
+
+// A machine that computes wrongly (an error injected after iteration 4) fails verification:
+// the verdict names the iteration and the runner exits with 4.
+TEST(CliContract, AWrongResultExitsWithFour) {
+    TempDir dir;
+    setenv("OSKELON_INJECT_ERROR_AFTER_ITERATION", "4", 1);
+    ProcessResult r = runProcess(kCli, {"-s", "0", "--json", "r.json"}, dir.path());
+    unsetenv("OSKELON_INJECT_ERROR_AFTER_ITERATION");
+    EXPECT_EQ(r.exitCode, 4);
+    EXPECT_TRUE(contains(r.out, "WRONG: iteration 4")) << r.out;
+    const nlohmann::json report = nlohmann::json::parse(readFile(dir.file("r.json")));
+    EXPECT_EQ(report["verdict"]["status"], "wrong");
+    EXPECT_EQ(report["verdict"]["firstWrongIteration"], 4);
+    EXPECT_EQ(report["iterations"][3]["checkpoint"], "mismatch");
+    EXPECT_EQ(report["iterations"][2]["checkpoint"], "ok");
+    EXPECT_EQ(report["exitCode"], 4);
 }
 
 }  // namespace
