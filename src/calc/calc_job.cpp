@@ -18,6 +18,7 @@
 #include "mp/interrupt.h"
 #include "mp/newton.h"
 #include "mp/products.h"
+#include "records/store_notice.h"
 
 namespace oskelon {
 namespace {
@@ -242,6 +243,10 @@ unsigned CalcJob::runSteps() {
     if (!wrong) {
         stop_.runUnlessStopped(
             [&] { updateRecord(key, sizeIndex, totalSeconds_, code, version); });
+    }
+    if (const std::string notice = takeStoreNotice(); !notice.empty()) {
+        checkStop();
+        host_.ShowError(notice);
     }
     checkStop();
 

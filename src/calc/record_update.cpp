@@ -9,14 +9,16 @@ void updateRecord(RegistryKey& key, int sizeIndex, std::uint32_t totalSeconds, R
     key.Open(RootKey::CurrentUser, recordsKeyPath);
     RecordNames names;
     GetRecordNames(sizeIndex, names);
-    const bool exclusive = key.BeginExclusive();
+    // Without the exclusive unit (the store is busy or cannot be written) nothing is written:
+    // three separate writes could mix this run's values with another's.
+    if (!key.BeginExclusive()) return;
     const std::uint32_t stored = key.ReadDword(names.seconds.c_str(), 0);
     if (totalSeconds < stored) {
         key.WriteDword(names.seconds.c_str(), totalSeconds);
         key.WriteString(names.code.c_str(), formatResultCode(code).c_str());
         key.WriteString(names.os.c_str(), osDescription(version).c_str());
     }
-    if (exclusive) key.Commit();
+    key.Commit();
 }
 
 }  // namespace oskelon

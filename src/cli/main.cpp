@@ -20,6 +20,7 @@
 #include "cli/terminal_host.h"
 #include "fft/fft_path.h"
 #include "records/records_view.h"
+#include "records/store_notice.h"
 #include "records/registry_key.h"
 
 namespace {
@@ -43,11 +44,20 @@ struct RunSettings {
     bool jsonLines = false;
 };
 
+// A records store that could not be used is told once, on the error stream.
+void tellStoreNotice() {
+    const std::string notice = takeStoreNotice();
+    if (!notice.empty()) std::fprintf(stderr, "oskelon-cli: %s\n", notice.c_str());
+}
+
 // Opens the store once at start, as the window does: a store that predates the current code
 // algorithm is reset after a message.
 void checkStore(TerminalHost& host) {
-    RegistryKey key(RootKey::CurrentUser, recordsKeyPath);
-    CheckStoreVersion(key, host);
+    {
+        RegistryKey key(RootKey::CurrentUser, recordsKeyPath);
+        CheckStoreVersion(key, host);
+    }
+    tellStoreNotice();
 }
 
 bool writeTextFile(const std::string& path, const std::string& text) {
@@ -161,6 +171,7 @@ int showRecords() {
     TerminalHost host(kDefaultSizeIndex, stdout, stderr);
     checkStore(host);
     ShowRecords(host);
+    tellStoreNotice();
     return kExitOk;
 }
 

@@ -14,12 +14,20 @@
 //          all. An exclusive unit is a BEGIN IMMEDIATE transaction, which takes the write lock
 //          before its first read, so two units never interleave and never deadlock.
 // A connection is never shared: every RegistryBackendKey owns its own.
+// Damage:  a file that is not a database, or fails SQLite's quick check (done once per process),
+//          is never overwritten: it is renamed to registry.sqlite3.damaged-<time> (under a lock
+//          file, so that two processes do not both set it aside) and a new store is started.
+//          Every failure that loses a record is noted once for the user (store_notice.h).
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <ctime>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -31,14 +39,21 @@
 #include <vector>
 
 #include "records/registry_backend.h"
+#include "records/store_notice.h"
 
 namespace oskelon {
 
 namespace {
 
-constexpr int busyTimeoutMs = 2000;
+constexpr int busyTimeoutMs = 5000;
 constexpr int schemaVersion = 1;
 constexpr const char* storeFileName = "registry.sqlite3";
+constexpr const char* lockFileName = "registry.lock";
+
+void noteUnusable(const std::string& file, const std::string& reason) {
+    noteStoreProblem("The records store " + file + " cannot be used (" + reason +
+                     "); records are not saved.");
+}
 
 struct DatabaseCloser {
     void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
@@ -206,7 +221,8 @@ bool ensureKey(sqlite3* db, const std::vector<std::string>& chain) {
 
 class SqliteKey final : public RegistryBackendKey {
   public:
-    SqliteKey(Database db, std::string path) : db_(std::move(db)), path_(std::move(path)) {}
+    SqliteKey(Database db, std::string path, std::string file)
+        : db_(std::move(db)), path_(std::move(path)), file_(std::move(file)) {}
 
     ~SqliteKey() override {
         if (inTransaction(db_.get())) execute(db_.get(), "ROLLBACK");
@@ -256,12 +272,15 @@ class SqliteKey final : public RegistryBackendKey {
         const int bound = size == 0 ? sqlite3_bind_zeroblob(statement.get(), 4, 0)
                                     : sqlite3_bind_blob(statement.get(), 4, bytes,
                                                         static_cast<int>(size), SQLITE_TRANSIENT);
-        return bound == SQLITE_OK && sqlite3_step(statement.get()) == SQLITE_DONE;
+        if (bound == SQLITE_OK && sqlite3_step(statement.get()) == SQLITE_DONE) return true;
+        noteWriteFailure();
+        return false;
     }
 
     bool BeginExclusive() override {
         if (unitOpen_ || inTransaction(db_.get())) return false;
         unitOpen_ = execute(db_.get(), "BEGIN IMMEDIATE");
+        if (!unitOpen_) noteWriteFailure();
         return unitOpen_;
     }
 
@@ -270,6 +289,7 @@ class SqliteKey final : public RegistryBackendKey {
         unitOpen_ = false;
         if (!inTransaction(db_.get())) return false;  // the unit was lost to an error
         if (execute(db_.get(), "COMMIT")) return true;
+        noteWriteFailure();
         if (inTransaction(db_.get())) execute(db_.get(), "ROLLBACK");
         return false;
     }
@@ -280,10 +300,108 @@ class SqliteKey final : public RegistryBackendKey {
     // until Commit reports the loss.
     bool unitLost() const { return unitOpen_ && !inTransaction(db_.get()); }
 
+    void noteWriteFailure() {
+        noteStoreProblem("Could not write to the records store " + file_ + " (" +
+                         sqlite3_errmsg(db_.get()) + "); the record was not saved.");
+    }
+
     Database db_;
     std::string path_;
+    std::string file_;
     bool unitOpen_ = false;
 };
+
+// What opening a store found.
+enum class OpenResult { Ready, Damaged, Failed };
+
+// True when the file holds a database that SQLite's quick check finds sound.
+bool passesQuickCheck(sqlite3* db) {
+    Statement statement = prepare(db, "PRAGMA quick_check");
+    return statement && sqlite3_step(statement.get()) == SQLITE_ROW &&
+           std::string_view(reinterpret_cast<const char*>(
+               sqlite3_column_text(statement.get(), 0))) == "ok";
+}
+
+// A file that is there but is no database, or a damaged one.
+bool looksDamaged(int rc) {
+    const int primary = rc & 0xFF;
+    return primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT;
+}
+
+OpenResult openStore(const std::string& file, const std::vector<std::string>& chain,
+                     bool quickCheck, Database& out) {
+    sqlite3* raw = nullptr;
+    const int rc =
+        sqlite3_open_v2(file.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    Database db(raw);  // SQLite may return a handle even when opening fails; it must be closed
+    if (rc != SQLITE_OK) {
+        noteUnusable(file, sqlite3_errstr(rc));
+        return OpenResult::Failed;
+    }
+    sqlite3_busy_timeout(db.get(), busyTimeoutMs);
+    if (userVersion(db.get()) < 0 && looksDamaged(sqlite3_extended_errcode(db.get())))
+        return OpenResult::Damaged;
+    if (quickCheck && !passesQuickCheck(db.get())) {
+        const int code = sqlite3_extended_errcode(db.get());
+        if (code == SQLITE_OK || code == SQLITE_ROW || looksDamaged(code))
+            return OpenResult::Damaged;
+    }
+    if (!useWriteAheadLog(db.get()) || !execute(db.get(), "PRAGMA foreign_keys = ON")) {
+        noteUnusable(file, sqlite3_errmsg(db.get()));
+        return OpenResult::Failed;
+    }
+    if (!ensureSchema(db.get())) {
+        if (looksDamaged(sqlite3_extended_errcode(db.get()))) return OpenResult::Damaged;
+        noteUnusable(file, userVersion(db.get()) > schemaVersion
+                               ? "it was written by a later version of the program"
+                               : sqlite3_errmsg(db.get()));
+        return OpenResult::Failed;
+    }
+    if (!ensureKey(db.get(), chain)) {
+        if (looksDamaged(sqlite3_extended_errcode(db.get()))) return OpenResult::Damaged;
+        noteUnusable(file, sqlite3_errmsg(db.get()));
+        return OpenResult::Failed;
+    }
+    out = std::move(db);
+    return OpenResult::Ready;
+}
+
+// Holds an exclusive lock on the store's lock file while a damaged store is set aside.
+class StoreLock {
+  public:
+    explicit StoreLock(const std::string& directory)
+        : fd_(::open((directory + "/" + lockFileName).c_str(), O_RDWR | O_CREAT | O_CLOEXEC,
+                     0600)) {
+        if (fd_ >= 0) ::flock(fd_, LOCK_EX);
+    }
+    ~StoreLock() {
+        if (fd_ >= 0) ::close(fd_);  // closing releases the lock
+    }
+    StoreLock(const StoreLock&) = delete;
+    StoreLock& operator=(const StoreLock&) = delete;
+    bool held() const { return fd_ >= 0; }
+
+  private:
+    int fd_;
+};
+
+// Renames a damaged store (and its write-ahead files) out of the way; the new name, or "".
+std::string setAside(const std::string& file) {
+    char stamp[32];
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    std::string kept = file + ".damaged-" + stamp;
+    for (int n = 2; ::access(kept.c_str(), F_OK) == 0; ++n)
+        kept = file + ".damaged-" + stamp + "-" + std::to_string(n);
+    if (::rename(file.c_str(), kept.c_str()) != 0) return {};
+    for (const char* suffix : {"-wal", "-shm"}) {
+        const std::string side = file + suffix;
+        if (::access(side.c_str(), F_OK) == 0) ::rename(side.c_str(), (kept + suffix).c_str());
+    }
+    return kept;
+}
 
 }  // namespace
 
@@ -292,20 +410,42 @@ std::unique_ptr<RegistryBackendKey> OpenRegistryBackendKey(RootKey root, const c
     const std::vector<std::string> chain = keyChain(path);
     if (chain.empty()) return nullptr;
     const std::string directory = storeDirectory();
-    if (directory.empty() || !makeDirectories(directory)) return nullptr;
-
-    const std::string file = directory + "/" + storeFileName;
-    sqlite3* raw = nullptr;
-    const int rc =
-        sqlite3_open_v2(file.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    Database db(raw);  // SQLite may return a handle even when opening fails; it must be closed
-    if (rc != SQLITE_OK) return nullptr;
-    sqlite3_busy_timeout(db.get(), busyTimeoutMs);
-    if (!useWriteAheadLog(db.get()) || !execute(db.get(), "PRAGMA foreign_keys = ON") ||
-        !ensureSchema(db.get()) || !ensureKey(db.get(), chain)) {
+    if (directory.empty()) {
+        noteUnusable("in the home directory", "no absolute XDG_DATA_HOME or HOME");
         return nullptr;
     }
-    return std::make_unique<SqliteKey>(std::move(db), chain.back());
+    if (!makeDirectories(directory)) {
+        noteUnusable(directory, std::string("cannot create the directory: ") + std::strerror(errno));
+        return nullptr;
+    }
+
+    // The first open of a process also runs SQLite's quick check of the whole file.
+    static std::atomic<bool> checked{false};
+    const bool quickCheck = !checked.exchange(true);
+    const std::string file = directory + "/" + storeFileName;
+    Database db;
+    OpenResult result = openStore(file, chain, quickCheck, db);
+    if (result == OpenResult::Damaged) {
+        StoreLock lock(directory);
+        // Another process may have set the file aside and started a new store meanwhile.
+        Database again;
+        result = lock.held() ? openStore(file, chain, true, again) : OpenResult::Failed;
+        if (result == OpenResult::Damaged) {
+            const std::string kept = setAside(file);
+            if (kept.empty()) {
+                noteUnusable(file, std::string("it is damaged and cannot be renamed: ") +
+                                       std::strerror(errno));
+                return nullptr;
+            }
+            noteStoreProblem("The records store " + file + " was damaged; it was kept as " + kept +
+                             " and a new, empty store was started.");
+            result = openStore(file, chain, false, again);
+        }
+        if (result != OpenResult::Ready) return nullptr;
+        db = std::move(again);
+    }
+    if (result != OpenResult::Ready) return nullptr;
+    return std::make_unique<SqliteKey>(std::move(db), chain.back(), file);
 }
 
 }  // namespace oskelon

@@ -49,7 +49,7 @@ public:
 
     // Groups the reads and writes until the matching Commit into one atomic unit that no other
     // process interleaves with (an exclusive transaction). Without it every call stands alone.
-    // Keep a unit short: another writer waits for it about 2 s and then fails. Closing,
+    // Keep a unit short: another writer waits for it about 5 s and then fails. Closing,
     // reopening or destroying the key inside a unit discards the unit's writes.
     bool BeginExclusive();
     bool Commit();

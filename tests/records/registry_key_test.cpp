@@ -99,15 +99,25 @@ TEST_F(StoreLocationTest, AStoreThatCannotBeOpenedFailsSilentlyAndIsLeftAlone) {
         EXPECT_EQ(fileContents(dataHome()), "not a directory");
         fs::remove(dataHome());
     }
-    // The store file is not a database: it is not repaired, replaced or written to.
+    // The store file is not a database: it is never overwritten, but kept under another name,
+    // and a new store takes its place.
     {
         fs::create_directories(storeFile().parent_path());
         const std::string garbage(4096, '\x5A');
         std::ofstream(storeFile(), std::ios::binary) << garbage;
         RegistryKey key(RootKey::CurrentUser, keyPath);
-        EXPECT_FALSE(key.IsOpen());
-        EXPECT_FALSE(key.WriteDword("ver1.1", 1));
-        EXPECT_EQ(fileContents(storeFile()), garbage);
+        EXPECT_TRUE(key.IsOpen());
+        EXPECT_TRUE(key.WriteDword("ver1.1", 1));
+        int kept = 0;
+        for (const auto& entry : fs::directory_iterator(storeFile().parent_path())) {
+            if (entry.path().filename().string().rfind("registry.sqlite3.damaged-", 0) == 0) {
+                EXPECT_EQ(fileContents(entry.path()), garbage);
+                fs::remove(entry.path());
+                ++kept;
+            }
+        }
+        EXPECT_EQ(kept, 1);
+        key.Close();
         fs::remove(storeFile());
     }
     // A store of a later schema version is not touched.
@@ -399,7 +409,7 @@ TEST_F(UnitTest, AWriterWaitsForAUnitButNotForever) {
     RegistryKey other(RootKey::CurrentUser, keyPath);
     using Clock = std::chrono::steady_clock;
 
-    // Held past the busy timeout (about 2 s): the other write fails and changes nothing.
+    // Held past the busy timeout (about 5 s): the other write fails and changes nothing.
     ASSERT_TRUE(holder.BeginExclusive());
     ASSERT_TRUE(holder.WriteDword("v", 1));
     auto start = Clock::now();
