@@ -5,6 +5,7 @@
 #include "calc/digest.h"
 #include "calc/sizes.h"
 #include "cli/size_argument.h"
+#include "fft/fft_path.h"
 
 namespace oskelon {
 
@@ -22,7 +23,7 @@ std::string cpuModelName() {
     return {};
 }
 
-std::string transformPathName() { return "scalar"; }
+std::string transformPathName() { return fftPathName(activeFftPath()); }
 
 nlohmann::json progressEvent(const std::string& kind) { return {{"event", kind}}; }
 

@@ -7,41 +7,121 @@
 // straight-line calls, and blocks of 64 or 128 doubles end in the fixed 8- and 16-point kernels.
 #include "fft/complex_fft.h"
 
+#include "fft/fft_path.h"
 #include "fft/stage_kernels.h"
 
 namespace oskelon {
 namespace {
 
+// The recursion over one path's stages. The fixed kernels are shared by all paths.
+void leavesPlainOn(int n, double* block);
+void leavesTwistedOn(int n, double* block);
+
+void finishPlainOn(const FftStages& s, int n, double* block) {
+    const int q = n >> 2;  // 64 or 128
+    s.quarterStage(q, block);
+    leavesPlainOn(q, block);
+    s.twistedQuarterStage(q, block + q);
+    leavesTwistedOn(q, block + q);
+    s.quarterStage(q, block + 2 * q);
+    leavesPlainOn(q, block + 2 * q);
+    s.quarterStage(q, block + 3 * q);
+    leavesPlainOn(q, block + 3 * q);
+}
+
+// Both plain quarters first, then both twisted ones.
+void finishTwistedOn(const FftStages& s, int n, double* block) {
+    const int q = n >> 2;
+    s.quarterStage(q, block);
+    leavesPlainOn(q, block);
+    s.quarterStage(q, block + 2 * q);
+    leavesPlainOn(q, block + 2 * q);
+    s.twistedQuarterStage(q, block + q);
+    leavesTwistedOn(q, block + q);
+    s.twistedQuarterStage(q, block + 3 * q);
+    leavesTwistedOn(q, block + 3 * q);
+}
+
+void recurseTwistedOn(const FftStages& s, int n, double* block);
+
+// Each level applies its stage and transforms quarters 0..2 recursively; quarter 3 continues in
+// the loop. Recursion depth is log4(n/512).
+void recursePlainOn(const FftStages& s, int n, double* block) {
+    s.quarterStage(n, block);
+    while (n > 512) {
+        const int q = n >> 2;
+        recursePlainOn(s, q, block);
+        recurseTwistedOn(s, q, block + q);
+        recursePlainOn(s, q, block + 2 * q);
+        block += 3 * q;
+        n = q;
+        s.quarterStage(n, block);
+    }
+    finishPlainOn(s, n, block);
+}
+
+void recurseTwistedOn(const FftStages& s, int n, double* block) {
+    s.twistedQuarterStage(n, block);
+    while (n > 512) {
+        const int q = n >> 2;
+        recursePlainOn(s, q, block);
+        recurseTwistedOn(s, q, block + q);
+        recursePlainOn(s, q, block + 2 * q);
+        block += 3 * q;
+        n = q;
+        s.twistedQuarterStage(n, block);
+    }
+    finishTwistedOn(s, n, block);
+}
+
+void leavesPlainOn(int n, double* block) {
+    if (n == 128) {
+        kernelPlain16(block);
+        kernelTwisted16(block + 32);
+        kernelPlain16(block + 64);
+        kernelPlain16(block + 96);
+    } else {
+        kernelPlain8(block);
+        kernelTwisted8(block + 16);
+        kernelPlain8(block + 32);
+        kernelPlain8(block + 48);
+    }
+}
+
+void leavesTwistedOn(int n, double* block) {
+    if (n == 128) {
+        kernelPlain16(block);
+        kernelTwisted16(block + 32);
+        kernelPlain16(block + 64);
+        kernelTwisted16(block + 96);
+    } else {
+        kernelPlain8(block);
+        kernelTwisted8(block + 16);
+        kernelPlain8(block + 32);
+        kernelTwisted8(block + 48);
+    }
+}
+
 // The quarters of the whole array after its first stage (n > 32), identical in both directions.
-inline void transformQuarters(int n, double* data) {
+inline void transformQuarters(const FftStages& s, int n, double* data) {
     const int q = n >> 2;
     if (n > 512) {
-        recursePlain(q, data);
-        recurseTwisted(q, data + q);
-        recursePlain(q, data + 2 * q);
-        recursePlain(q, data + 3 * q);
+        recursePlainOn(s, q, data);
+        recurseTwistedOn(s, q, data + q);
+        recursePlainOn(s, q, data + 2 * q);
+        recursePlainOn(s, q, data + 3 * q);
     } else if (q > 32) {
-        finishPlain(n, data);
+        finishPlainOn(s, n, data);
     } else {
-        leavesPlain(n, data);
+        leavesPlainOn(n, data);
     }
 }
 
-}  // namespace
-
-void complexFft(int n, int sign, double* data) {
-    if (sign >= 0) {
-        fftForward(n, data);
-    } else {
-        fftInverse(n, data);
-    }
-}
-
-void fftForward(int n, double* data) {
+void forwardOn(const FftStages& s, int n, double* data) {
     if (n > 32) {
-        quarterStage(n, data);
-        transformQuarters(n, data);
-        bitReverse(n, data);
+        s.quarterStage(n, data);
+        transformQuarters(s, n, data);
+        s.bitReverse(n, data);
     } else if (n > 8) {
         if (n == 32) {
             kernelPlain16(data);
@@ -60,11 +140,11 @@ void fftForward(int n, double* data) {
 // The conjugating first stage and the conjugating permutation turn the shared forward body into
 // conj(forward(conj x)). For 16 and 32 doubles the forward kernel's result is read backwards
 // instead: the inverse spectrum at k is the forward spectrum at (N - k) mod N.
-void fftInverse(int n, double* data) {
+void inverseOn(const FftStages& s, int n, double* data) {
     if (n > 32) {
-        quarterStageConj(n, data);
-        transformQuarters(n, data);
-        bitReverseConj(n, data);
+        s.quarterStageConj(n, data);
+        transformQuarters(s, n, data);
+        s.bitReverseConj(n, data);
     } else if (n > 8) {
         if (n == 32) {
             kernelPlain16(data);
@@ -80,87 +160,56 @@ void fftInverse(int n, double* data) {
     }
 }
 
-// Each level applies its stage and transforms quarters 0..2 recursively; quarter 3 continues in
-// the loop. Recursion depth is log4(n/512).
-void recursePlain(int n, double* block) {
-    quarterStage(n, block);
-    while (n > 512) {
-        const int q = n >> 2;
-        recursePlain(q, block);
-        recurseTwisted(q, block + q);
-        recursePlain(q, block + 2 * q);
-        block += 3 * q;
-        n = q;
-        quarterStage(n, block);
+const FftStages& scalarStages() {
+    return fftStages(FftPath::Scalar);
+}
+
+}  // namespace
+
+void complexFft(int n, int sign, double* data) {
+    complexFftOn(activeFftPath(), n, sign, data);
+}
+
+void complexFftOn(FftPath path, int n, int sign, double* data) {
+    const FftStages& s = fftStages(path);
+    if (sign >= 0) {
+        forwardOn(s, n, data);
+    } else {
+        inverseOn(s, n, data);
     }
-    finishPlain(n, block);
+}
+
+void fftForward(int n, double* data) {
+    forwardOn(fftStages(activeFftPath()), n, data);
+}
+
+void fftInverse(int n, double* data) {
+    inverseOn(fftStages(activeFftPath()), n, data);
+}
+
+// The building blocks below are the scalar reference, for tests.
+void recursePlain(int n, double* block) {
+    recursePlainOn(scalarStages(), n, block);
 }
 
 void recurseTwisted(int n, double* block) {
-    twistedQuarterStage(n, block);
-    while (n > 512) {
-        const int q = n >> 2;
-        recursePlain(q, block);
-        recurseTwisted(q, block + q);
-        recursePlain(q, block + 2 * q);
-        block += 3 * q;
-        n = q;
-        twistedQuarterStage(n, block);
-    }
-    finishTwisted(n, block);
+    recurseTwistedOn(scalarStages(), n, block);
 }
 
 void finishPlain(int n, double* block) {
-    const int q = n >> 2;  // 64 or 128
-    quarterStage(q, block);
-    leavesPlain(q, block);
-    twistedQuarterStage(q, block + q);
-    leavesTwisted(q, block + q);
-    quarterStage(q, block + 2 * q);
-    leavesPlain(q, block + 2 * q);
-    quarterStage(q, block + 3 * q);
-    leavesPlain(q, block + 3 * q);
+    finishPlainOn(scalarStages(), n, block);
 }
 
-// Both plain quarters first, then both twisted ones.
 void finishTwisted(int n, double* block) {
-    const int q = n >> 2;
-    quarterStage(q, block);
-    leavesPlain(q, block);
-    quarterStage(q, block + 2 * q);
-    leavesPlain(q, block + 2 * q);
-    twistedQuarterStage(q, block + q);
-    leavesTwisted(q, block + q);
-    twistedQuarterStage(q, block + 3 * q);
-    leavesTwisted(q, block + 3 * q);
+    finishTwistedOn(scalarStages(), n, block);
 }
 
 void leavesPlain(int n, double* block) {
-    if (n == 128) {
-        kernelPlain16(block);
-        kernelTwisted16(block + 32);
-        kernelPlain16(block + 64);
-        kernelPlain16(block + 96);
-    } else {
-        kernelPlain8(block);
-        kernelTwisted8(block + 16);
-        kernelPlain8(block + 32);
-        kernelPlain8(block + 48);
-    }
+    leavesPlainOn(n, block);
 }
 
 void leavesTwisted(int n, double* block) {
-    if (n == 128) {
-        kernelPlain16(block);
-        kernelTwisted16(block + 32);
-        kernelPlain16(block + 64);
-        kernelTwisted16(block + 96);
-    } else {
-        kernelPlain8(block);
-        kernelTwisted8(block + 16);
-        kernelPlain8(block + 32);
-        kernelTwisted8(block + 48);
-    }
+    leavesTwistedOn(n, block);
 }
 
 }  // namespace oskelon

@@ -14,7 +14,7 @@
 
 namespace oskelon {
 
-void complexFft(int n, int sign, double* data);
+void complexFft(int n, int sign, double* data);  // on activeFftPath() (fft/fft_path.h)
 void fftForward(int n, double* data);
 void fftInverse(int n, double* data);
 

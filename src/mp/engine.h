@@ -12,6 +12,7 @@
 // multiplies by it without transforming that operand again; it is valid for the same n only.
 #pragma once
 
+#include "fft/fft_path.h"
 #include "mp/mp_number.h"
 
 namespace oskelon {
@@ -44,6 +45,10 @@ void spectrumSquareKept(int n, double* H);
 // rounding every coefficient to the nearest integer and propagating carries in base radix; sets
 // sign and exponent. Alters array elements 1 and n+1.
 void mpFromDoubles(int count, int radix, int n, double* array, MpNumber& number);
+
+// mpFromDoubles on a chosen path (for tests and benchmarks; the path must be supported). Every
+// path writes the same words, sign and exponent and the same array elements.
+void mpFromDoublesOn(FftPath path, int count, int radix, int n, double* array, MpNumber& number);
 
 // Twice the largest distance from an integer of any coefficient of the square of the worst-case
 // digit pattern at this radix and length; array (n + 2 doubles) is scratch.

@@ -206,6 +206,9 @@ TEST(CliContract, JsonReportAndJsonLinesHoldConsistentNumbers) {
     EXPECT_TRUE(report["clockCheck"]["verified"].is_boolean());
     EXPECT_FALSE(report["code"].get<std::string>().empty());
     EXPECT_FALSE(report["os"].get<std::string>().empty());
+    for (const char* path : {"scalar", "sse2", "avx2", "avx512"})
+        if (report["transformPath"] == path) return;
+    ADD_FAILURE() << "unknown transform path " << report["transformPath"];
 }
 
 TEST(CliContract, VerifySaysSizeDigitsAndVerdict) {

@@ -1,0 +1,92 @@
+// The complex transform on every path the CPU offers, beside FFTW's in-place complex transform
+// of the same length (FFTW_MEASURE, one thread), from 2^10 to 2^22 points.
+//
+//   BM_Transform/<path>/<log2 points>   forward transform, in place
+//   BM_TransformPair/<path>/<log2>      forward then inverse (what a product costs in transforms)
+//   BM_Fftw/<log2 points>               FFTW forward, in place
+#include <benchmark/benchmark.h>
+#include <fftw3.h>
+
+#include <cstdint>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "fft/complex_fft.h"
+#include "fft/fft_path.h"
+
+namespace {
+
+using oskelon::FftPath;
+
+struct AlignedFree {
+    void operator()(double* p) const { std::free(p); }
+};
+using Buffer = std::unique_ptr<double[], AlignedFree>;
+
+Buffer alignedDoubles(std::size_t count) {
+    void* p = std::aligned_alloc(64, ((count * sizeof(double) + 63) / 64) * 64);
+    return Buffer(static_cast<double*>(p));
+}
+
+void fillRandom(double* d, std::size_t count) {
+    std::mt19937_64 gen(42);
+    std::uniform_real_distribution<double> dist(-1.0, 1.0);
+    for (std::size_t i = 0; i < count; ++i) d[i] = dist(gen);
+}
+
+void transform(benchmark::State& state, FftPath path, bool pair) {
+    if (!oskelon::fftPathSupported(path)) {
+        state.SkipWithError("path not offered by this CPU");
+        return;
+    }
+    const int points = 1 << state.range(0);
+    const int n = 2 * points;
+    Buffer data = alignedDoubles(n);
+    fillRandom(data.get(), n);
+    for (auto _ : state) {
+        oskelon::complexFftOn(path, n, +1, data.get());
+        if (pair) oskelon::complexFftOn(path, n, -1, data.get());
+        // Keep the values bounded across iterations.
+        if (!pair) data[0] = 0.5;
+        benchmark::ClobberMemory();
+    }
+    state.counters["points"] = points;
+}
+
+void fftw(benchmark::State& state) {
+    const int points = 1 << state.range(0);
+    auto* data = static_cast<fftw_complex*>(fftw_malloc(sizeof(fftw_complex) * points));
+    fftw_plan plan = fftw_plan_dft_1d(points, data, data, FFTW_FORWARD, FFTW_MEASURE);
+    fillRandom(reinterpret_cast<double*>(data), 2 * static_cast<std::size_t>(points));
+    for (auto _ : state) {
+        fftw_execute(plan);
+        data[0][0] = 0.5;
+        benchmark::ClobberMemory();
+    }
+    state.counters["points"] = points;
+    fftw_destroy_plan(plan);
+    fftw_free(data);
+}
+
+int registerAll() {
+    for (FftPath path : oskelon::kAllFftPaths) {
+        const std::string name = oskelon::fftPathName(path);
+        benchmark::RegisterBenchmark(("BM_Transform/" + name).c_str(),
+                                     [path](benchmark::State& s) { transform(s, path, false); })
+            ->DenseRange(10, 22, 1)
+            ->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark(("BM_TransformPair/" + name).c_str(),
+                                     [path](benchmark::State& s) { transform(s, path, true); })
+            ->DenseRange(10, 22, 4)
+            ->Unit(benchmark::kMicrosecond);
+    }
+    benchmark::RegisterBenchmark("BM_Fftw", fftw)->DenseRange(10, 22, 1)->Unit(
+        benchmark::kMicrosecond);
+    return 0;
+}
+
+const int registered = registerAll();
+
+}  // namespace

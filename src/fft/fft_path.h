@@ -1,0 +1,64 @@
+// Instruction-set paths of the transform, chosen once per process.
+//
+// Every path performs, for every element, the same IEEE double operations in the same order as
+// the scalar reference (stage_kernels.cpp, bit_reverse.cpp): the vector paths only compute
+// independent points side by side in the lanes of a vector and never contract a*b+c into a fused
+// multiply-add. Whichever path runs, every transform, product and release gives the same bits.
+//
+//   scalar  the plain reference code, always available
+//   sse2    the stage template on 2-lane vectors and the cache-blocked bit reversal; the baseline
+//           of every x86-64 machine
+//   avx2    the same template on 4 lanes (AVX2); the release truncates with roundsd
+//   avx512  the same template on 8 lanes (AVX-512F)
+//
+// The environment variable OSKELON_FFT_PATH=scalar|sse2|avx2|avx512 forces a path; a path the
+// CPU does not offer falls back to the best one it does.
+#pragma once
+
+namespace oskelon {
+
+enum class FftPath { Scalar, Sse2, Avx2, Avx512 };
+
+inline constexpr FftPath kAllFftPaths[] = {FftPath::Scalar, FftPath::Sse2, FftPath::Avx2,
+                                           FftPath::Avx512};
+
+const char* fftPathName(FftPath path);
+
+// Whether this CPU (and OS) can run the path.
+bool fftPathSupported(FftPath path);
+
+// The best supported path.
+FftPath bestFftPath();
+
+// The path complexFft and the engine use: OSKELON_FFT_PATH if set and supported, else the best.
+// Read once, on first use.
+FftPath activeFftPath();
+
+// The stages and permutations of one path. The fixed kernels and the recursion are shared.
+struct FftStages {
+    void (*quarterStage)(int n, double* block);
+    void (*quarterStageConj)(int n, double* block);
+    void (*twistedQuarterStage)(int n, double* block);
+    void (*bitReverse)(int n, double* data);
+    void (*bitReverseConj)(int n, double* data);
+};
+
+// The table of a path; for an unsupported path the table is still valid but must not be called.
+const FftStages& fftStages(FftPath path);
+
+// complexFft on a chosen path (for tests and benchmarks); the path must be supported.
+void complexFftOn(FftPath path, int n, int sign, double* data);
+
+// Cache-blocked bit reversal: the same permutation as bitReverse / bitReverseConj (every point
+// moved to its bit-reversed index, conjugated in the second form), done tile by tile so that each
+// cache line is read and written once per pass. Plain C++, valid for every n >= 4.
+void bitReverseBlocked(int n, double* data);
+void bitReverseConjBlocked(int n, double* data);
+
+namespace detail {
+extern const FftStages kSse2Stages;
+extern const FftStages kAvx2Stages;
+extern const FftStages kAvx512Stages;
+}  // namespace detail
+
+}  // namespace oskelon
