@@ -1,0 +1,30 @@
+// The About box: the icon, the program's name and version, and "OK".
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+
+namespace oskelon::ui {
+
+inline constexpr const char* kAboutCaption = "Oskelonのﾊﾞｰｼﾞｮﾝ情報";
+inline constexpr const char* kVersionText = "Oskelon Version 1.2";
+
+class AboutDialog : public QDialog {
+    Q_OBJECT
+
+  public:
+    explicit AboutDialog(QWidget* parent = nullptr);
+
+    QLabel* iconLabel() const { return iconLabel_; }
+    QLabel* versionLabel() const { return versionLabel_; }
+    QPushButton* okButton() const { return okButton_; }
+
+  private:
+    QLabel* iconLabel_;
+    QLabel* versionLabel_;
+    QPushButton* okButton_;
+};
+
+}  // namespace oskelon::ui
