@@ -15,13 +15,14 @@
 #include "calc/output_file.h"
 #include "calc/pi_verifier.h"
 #include "calc/sizes.h"
-#include "cli/size_argument.h"
 #include "cli/run_report.h"
+#include "cli/size_argument.h"
+#include "cli/stability_run.h"
 #include "cli/terminal_host.h"
 #include "fft/fft_path.h"
 #include "records/records_view.h"
-#include "records/store_notice.h"
 #include "records/registry_key.h"
+#include "records/store_notice.h"
 
 namespace {
 
@@ -80,9 +81,9 @@ std::string timingLine(const CalcJob& job) {
 // Runs the job on a thread of its own; the main thread waits for its end or for SIGINT/SIGTERM,
 // which take the stop path.
 int runJob(const RunSettings& settings) {
-    TerminalHost host(settings.sizeIndex, stdout, stderr,
-                      settings.jsonLines ? TerminalHost::Format::JsonLines
-                                         : TerminalHost::Format::Text);
+    TerminalHost host(
+        settings.sizeIndex, stdout, stderr,
+        settings.jsonLines ? TerminalHost::Format::JsonLines : TerminalHost::Format::Text);
     checkStore(host);
 
     sigset_t signals;
@@ -97,6 +98,14 @@ int runJob(const RunSettings& settings) {
     // Test seam: make the run go wrong after the given iteration, as an unstable machine would.
     if (const char* inject = std::getenv("OSKELON_INJECT_ERROR_AFTER_ITERATION"))
         options.corruptAfterIteration = std::atoi(inject);
+    // Test seam: the working set's allocation fails at the given slot (0-8).
+    if (const char* failing = std::getenv("OSKELON_FAIL_ALLOCATION_SLOT")) {
+        const int failingSlot = std::atoi(failing);
+        host.workingSet().setAllocator([failingSlot](int slot, std::size_t bytes) {
+            return slot == failingSlot ? WorkingSet::Block{}
+                                       : WorkingSet::allocateFromFreeStore(slot, bytes);
+        });
+    }
     if (settings.jsonLines) {
         options.onIteration = [&host](const IterationRecord& r) {
             nlohmann::json event = progressEvent("iteration");
@@ -198,9 +207,10 @@ int verifyFile(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"Oskelon: computes pi to one of twelve sizes, times the run, verifies the digits "
-                 "and keeps the best time per size.",
-                 "oskelon-cli"};
+    CLI::App app{
+        "Oskelon: computes pi to one of twelve sizes, times the run, verifies the digits "
+        "and keeps the best time per size.",
+        "oskelon-cli"};
     app.set_version_flag("--version", "oskelon-cli (Oskelon Version 1.2)");
     std::string sizeText = "6";
     RunSettings settings;
@@ -220,6 +230,8 @@ int main(int argc, char** argv) {
     app.add_flag("--cpu", showCpu,
                  "print the transform path in use (scalar, sse2, avx2 or avx512) and exit; "
                  "OSKELON_FFT_PATH forces one");
+    StabilityArguments stability;
+    addStabilityOptions(app, stability);
     CLI::App* records = app.add_subcommand("records", "print the stored best time of every size");
     CLI::App* verify = app.add_subcommand("verify", "check an existing result file");
     std::string verifyPath = "pi.dat";
@@ -257,5 +269,15 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
     settings.sizeIndex = *sizeIndex;
+    if (stability.given()) {
+        if (!settings.resultTextPath.empty() || !settings.jsonPath.empty()) {
+            std::fputs(
+                "oskelon-cli: error: --result-text and --json report a single run, not a "
+                "stability test\n",
+                stderr);
+            return kExitUsage;
+        }
+        return runStabilityCommand(stability, settings.sizeIndex, settings.jsonLines);
+    }
     return runJob(settings);
 }

@@ -23,9 +23,13 @@ std::string cpuModelName() {
     return {};
 }
 
-std::string transformPathName() { return fftPathName(activeFftPath()); }
+std::string transformPathName() {
+    return fftPathName(activeFftPath());
+}
 
-nlohmann::json progressEvent(const std::string& kind) { return {{"event", kind}}; }
+nlohmann::json progressEvent(const std::string& kind) {
+    return {{"event", kind}};
+}
 
 nlohmann::json runReport(const CalcJob& job, int exitCode, bool outputWritten) {
     using nlohmann::json;
@@ -35,7 +39,7 @@ nlohmann::json runReport(const CalcJob& job, int exitCode, bool outputWritten) {
         iterations.push_back({{"number", r.number},
                               {"milliseconds", r.milliseconds},
                               {"digest", toHex(r.digest)},
-                              {"checkpoint", !r.checkpointKnown  ? "unknown"
+                              {"checkpoint", !r.checkpointKnown    ? "unknown"
                                              : r.checkpointMatches ? "ok"
                                                                    : "mismatch"}});
     }
@@ -48,9 +52,10 @@ nlohmann::json runReport(const CalcJob& job, int exitCode, bool outputWritten) {
     return {
         {"program", "oskelon-cli"},
         {"version", "1.2"},
-        {"size", {{"index", job.sizeIndex()},
-                  {"name", sizeCommonName(job.sizeIndex())},
-                  {"displayName", sizeDisplayName(job.sizeIndex())}}},
+        {"size",
+         {{"index", job.sizeIndex()},
+          {"name", sizeCommonName(job.sizeIndex())},
+          {"displayName", sizeDisplayName(job.sizeIndex())}}},
         {"digits", v.digits},
         {"digitsPerWord", job.digitsPerWord()},
         {"cpu", cpuModelName()},

@@ -26,7 +26,9 @@ int count(const std::string& text, const std::string& part) {
     return n;
 }
 
-fs::path storeFile(const TempDir& dir) { return dir.path() / "data" / "oskelon" / "registry.sqlite3"; }
+fs::path storeFile(const TempDir& dir) {
+    return dir.path() / "data" / "oskelon" / "registry.sqlite3";
+}
 
 std::vector<fs::path> damagedCopies(const TempDir& dir) {
     std::vector<fs::path> copies;
@@ -142,8 +144,7 @@ TEST(StoreFaults, AStoreLockedByAnotherProcess) {
 // Mounting needs root; CI runs as root. Each test mounts in a mount namespace of its own, so
 // nothing outlives the process.
 bool canMount() {
-    return geteuid() == 0 &&
-           runProcess("/usr/bin/unshare", {"-m", "/bin/true"}, "/").exitCode == 0;
+    return geteuid() == 0 && runProcess("/usr/bin/unshare", {"-m", "/bin/true"}, "/").exitCode == 0;
 }
 
 TEST(StoreFaults, AReadOnlyStore) {
@@ -151,10 +152,12 @@ TEST(StoreFaults, AReadOnlyStore) {
     TempDir dir;
     ASSERT_EQ(runProcess(kCli, {"records"}, dir.path()).exitCode, 0);
     const std::string data = (dir.path() / "data").string();
-    const std::string script = "mount --bind '" + data + "' '" + data + "' && mount -o remount,ro,bind '" +
-                               data + "' && exec '" + kCli + "' -s 0";
-    ProcessResult r = runProcess("/usr/bin/unshare", {"-m", "--propagation", "private", "/bin/sh", "-c", script},
-                                 dir.path());
+    const std::string script = "mount --bind '" + data + "' '" + data +
+                               "' && mount -o remount,ro,bind '" + data + "' && exec '" + kCli +
+                               "' -s 0";
+    ProcessResult r =
+        runProcess("/usr/bin/unshare", {"-m", "--propagation", "private", "/bin/sh", "-c", script},
+                   dir.path());
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(count(r.err, "oskelon-cli: "), 1) << r.err;
     EXPECT_NE(r.out.find("verified: 16368 of 16384 digits"), std::string::npos) << r.out;
@@ -169,10 +172,11 @@ TEST(OutputFaults, AFullDeviceKeepsThePreviousFile) {
     const std::string previous = "3.14e0\n";
     // A 64 KiB device already holding a small pi.dat: a size-2 result (65,541 bytes) cannot fit.
     const std::string script = "mount -t tmpfs -o size=64k tmpfs '" + out + "' && printf '" +
-                               "3.14e0\\n' > '" + out + "/pi.dat' && cd '" + out + "' && '" +
-                               kCli + "' -s 2; code=$?; cat pi.dat; ls; exit $code";
-    ProcessResult r = runProcess("/usr/bin/unshare", {"-m", "--propagation", "private", "/bin/sh", "-c", script},
-                                 dir.path());
+                               "3.14e0\\n' > '" + out + "/pi.dat' && cd '" + out + "' && '" + kCli +
+                               "' -s 2; code=$?; cat pi.dat; ls; exit $code";
+    ProcessResult r =
+        runProcess("/usr/bin/unshare", {"-m", "--propagation", "private", "/bin/sh", "-c", script},
+                   dir.path());
     EXPECT_EQ(r.exitCode, 3) << r.err;
     EXPECT_NE(r.err.find("Cannot write pi.dat"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("No space left on device"), std::string::npos) << r.err;
@@ -180,6 +184,30 @@ TEST(OutputFaults, AFullDeviceKeepsThePreviousFile) {
     EXPECT_NE(r.out.find(previous + "pi.dat\n"), std::string::npos) << r.out;  // intact, alone
     r = runProcess(kCli, {"records"}, dir.path());
     EXPECT_NE(r.out.find("<6.5万桁>"), std::string::npos) << r.out;
+}
+
+}  // namespace
+}  // namespace oskelon::test
+
+namespace oskelon::test {
+namespace {
+
+// A failing allocation at each of the nine slots: the exact message, exit code 1, nothing
+// written; the next run works.
+TEST(AllocationFaults, EverySlotInTheRunner) {
+    TempDir dir;
+    for (int slot = 0; slot < 9; ++slot) {
+        setenv("OSKELON_FAIL_ALLOCATION_SLOT", std::to_string(slot).c_str(), 1);
+        ProcessResult r = runProcess(kCli, {"-s", "3"}, dir.path());
+        unsetenv("OSKELON_FAIL_ALLOCATION_SLOT");
+        EXPECT_EQ(r.exitCode, 1) << slot;
+        const std::string tail = r.out.substr(r.out.find("initializing..."));
+        EXPECT_EQ(tail, "initializing...\nAllocation Failure!\n") << slot;
+        EXPECT_FALSE(fs::exists(dir.path() / "pi.dat"));
+    }
+    ProcessResult r = runProcess(kCli, {"-s", "3"}, dir.path());
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(fs::exists(dir.path() / "pi.dat"));
 }
 
 }  // namespace
