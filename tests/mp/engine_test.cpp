@@ -200,7 +200,7 @@ TEST(EngineRelease, LeadingWordsCarriesAndSigns) {
     }
     {
         OwnedNumber a(4, -1, 0, {4, 0, 0, 1}), b(4, -1, 0, {2, 5}), out(4);
-        multiply(a, b, 4, out);  // the high part 4.00 (three words) times 2.5 = 10.0
+        multiply(a, b, 4, out);  // 4.00, the three words of the high part, times 2.5 = 10.0
         EXPECT_EQ(out->sign, 1);
         EXPECT_EQ(out->exponent, 1);
         EXPECT_EQ(out.words(), (std::vector<int>{1, 0, 0, 0}));
