@@ -8,27 +8,10 @@
 #include <sstream>
 
 #include "calc/calc_job.h"
+#include "calc/quiet_host.h"
 #include "pi_digits_mpfr.h"
 
-namespace {
 using namespace oskelon;
-
-struct QuietHost : JobHost {
-    explicit QuietHost(int size) : size_(size) {}
-    int SelectedSizeIndex() override { return size_; }
-    void AddListLine(const std::string&) override {}
-    void ClearList() override {}
-    void ClearResultText() override {}
-    void AppendResultText(const std::string&) override {}
-    void EnableButton(MainButton, bool) override {}
-    void ShowMessage(const std::string&) override {}
-    void ShowAppMessage(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
-    std::string SizeDisplayName(int) override { return {}; }
-    WorkingSet& workingSet() override { return ws_; }
-    int size_;
-    WorkingSet ws_;
-};
-}  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 3) {

@@ -15,6 +15,7 @@
 #include "calc/output_file.h"
 #include "calc/pi_verifier.h"
 #include "calc/sizes.h"
+#include "cli/exit_codes.h"
 #include "cli/run_report.h"
 #include "cli/size_argument.h"
 #include "cli/stability_run.h"
@@ -27,13 +28,6 @@
 namespace {
 
 using namespace oskelon;
-
-constexpr int kExitOk = 0;
-constexpr int kExitAllocation = 1;
-constexpr int kExitUsage = 2;
-constexpr int kExitOutput = 3;
-constexpr int kExitWrong = 4;
-constexpr int kExitInterrupted = 130;
 
 const char* const kStopMessage =
     "計算を中断します\r\n大きな桁数の計算を中断する場合\r\n中断処理に時間がかかります";

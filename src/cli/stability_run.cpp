@@ -20,8 +20,10 @@
 #include <utility>
 
 #include "calc/calc_job.h"
+#include "calc/quiet_host.h"
 #include "calc/sizes.h"
 #include "cli/cpu_set.h"
+#include "cli/exit_codes.h"
 #include "cli/run_report.h"
 #include "cli/size_argument.h"
 #include "cli/terminal_host.h"
@@ -32,13 +34,6 @@ namespace oskelon {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-constexpr int kExitOk = 0;
-constexpr int kExitAllocation = 1;
-constexpr int kExitUsage = 2;
-constexpr int kExitOutput = 3;
-constexpr int kExitWrong = 4;
-constexpr int kExitInterrupted = 130;
 
 double secondsBetween(Clock::time_point from, Clock::time_point to) {
     return std::chrono::duration<double>(to - from).count();
@@ -58,29 +53,7 @@ std::string outputDirectory(int cpu) {
 // The host of a worker's jobs: their list lines, result text and messages stay inside the
 // worker; only a failure message (no memory, pi.dat not written) is kept for the run's line.
 // Only the worker's own thread calls it.
-class WorkerHost : public JobHost {
-  public:
-    explicit WorkerHost(int sizeIndex) : sizeIndex_(sizeIndex) {}
-
-    int SelectedSizeIndex() override { return sizeIndex_; }
-    void AddListLine(const std::string&) override {}
-    void ClearList() override {}
-    void ClearResultText() override {}
-    void AppendResultText(const std::string&) override {}
-    void EnableButton(MainButton, bool) override {}
-    void ShowMessage(const std::string&) override {}
-    void ShowAppMessage(const std::string& text) override { problem_ = terminalText(text); }
-    void ShowError(const std::string& text) override { problem_ = terminalText(text); }
-    std::string SizeDisplayName(int sizeIndex) override { return sizeDisplayName(sizeIndex); }
-    WorkingSet& workingSet() override { return workingSet_; }
-
-    std::string takeProblem() { return std::exchange(problem_, {}); }
-
-  private:
-    int sizeIndex_;
-    std::string problem_;
-    WorkingSet workingSet_;
-};
+using WorkerHost = QuietHost;
 
 // A run that came to its end (a stopped run is no outcome).
 struct RunOutcome {
