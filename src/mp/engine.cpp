@@ -333,26 +333,37 @@ namespace {
 // so truncation acts as floor also for the negative coefficients of balanced digits; the added
 // 0.5 rounds every coefficient to the nearest integer. All quotients are formed with 1/radix.
 //
-// The carry chain runs through two truncations per word, so their latency sets the speed of the
-// release. Trunc is the truncation toward zero: a round trip through int64 in the reference, or
-// the SSE4.1 rounding instruction. The two agree for every argument below 2^63 in magnitude
-// (every value here is below n * radix^2 < 2^50) except in the sign of a zero result, and a
-// zero's sign cannot change any later non-zero value under +, -, * and truncation, nor any word,
-// exponent or sign written (those are conversions to integers and comparisons with 0 or 0.5).
+// Trunc is the truncation toward zero: a round trip through int64 in the reference, or the SSE4.1
+// rounding instruction. The two agree for every argument below 2^63 in magnitude (every value
+// here is below n * radix^2 < 2^50) except in the sign of a zero result, and a zero's sign cannot
+// change any later non-zero value under +, -, * and truncation, nor any word, exponent or sign
+// written (those are conversions to integers and comparisons with 0 or 0.5).
+//
+// The release runs in three steps: the head (the leading product and the part below the kept
+// words), the carry chain over words m-1 .. 1, and the tail (word 0, exponent and sign). The chain
+// comes in two forms, the reference in floating point and releaseCarriesExact below.
+
+struct ReleaseState {
+    double V;  // the signed leading product, as passed in d[n+1]
+    int F;     // 1 when the leading coefficient needs two words
+    int m;     // words m .. count-1 are zero
+    double M;  // after the chain: the carry two words up, in units of that word
+    double O;  // after the chain: the carry into word 0
+};
+
 template <class Trunc>
-[[gnu::always_inline]] inline void releaseWith(Trunc trunc, int count, int radix, int n, double* d,
-                                               MpNumber& x) {
+[[gnu::always_inline]] inline ReleaseState releaseHead(Trunc trunc, int count, int radix, int n,
+                                                       double* d, std::int16_t* word) {
     const double R = radix;
     const double H = 2.0 / n;
     const double Ri = 1.0 / R;
     const double Q2 = Ri * Ri;
-    std::int16_t* word = x.words();
 
     // The leading product is known exactly from the signed leading words; it separates the
     // coefficient of position 0 from that of position n, which the cyclic convolution adds.
     const double V = d[n + 1];
     const double A = std::fabs(V);
-    int F = (A + 0.5 >= R) ? 1 : 0;  // the leading coefficient needs two words
+    const int F = (A + 0.5 >= R) ? 1 : 0;
     const double lead = A * n * 0.5;
     d[n + 1] = d[1] - lead;
     d[1] = lead;
@@ -372,11 +383,23 @@ template <class Trunc>
         }
     }
     const double L = (s * H + 0.5) * Q2;
-    double M = trunc(L) - 1.0;
-    double O = trunc((L - M) * R + 0.5);
+    const double M = trunc(L) - 1.0;
+    const double O = trunc((L - M) * R + 0.5);
+    return {V, F, m, M, O};
+}
 
-    const double* c = d - F;  // c[k] = d[k - F]
-    for (int k = m; k >= 2; --k) {
+// The reference chain over c[m] .. c[2], c[k] = d[k - F]. It runs through two truncations per
+// word, so their latency sets its speed.
+template <class Trunc>
+[[gnu::always_inline]] inline void releaseCarries(Trunc trunc, int radix, int n, const double* d,
+                                                  std::int16_t* word, ReleaseState& st) {
+    const double R = radix;
+    const double H = 2.0 / n;
+    const double Ri = 1.0 / R;
+    const double Q2 = Ri * Ri;
+    const double* c = d - st.F;
+    double M = st.M, O = st.O;
+    for (int k = st.m; k >= 2; --k) {
         const double r = (H * c[k] + O + 0.5) * Q2;
         const double T = trunc(r) - 1.0;
         const double r1 = (r - T) * R;
@@ -385,9 +408,19 @@ template <class Trunc>
         O = O1 + M;
         M = T;
     }
+    st.M = M;
+    st.O = O;
+}
 
-    double z = M * R + O + 0.5;
-    if (F == 0) z += H * d[1];
+template <class Trunc>
+[[gnu::always_inline]] inline void releaseTail(Trunc trunc, const ReleaseState& st, int count,
+                                               int radix, int n, const double* d, MpNumber& x) {
+    const double R = radix;
+    const double Ri = 1.0 / R;
+    std::int16_t* word = x.words();
+    int F = st.F;
+    double z = st.M * R + st.O + 0.5;
+    if (F == 0) z += (2.0 / n) * d[1];
     const double t = trunc(z * Ri);
     word[0] = static_cast<std::int16_t>(static_cast<std::int32_t>(z - t * R));
     if (t > 0) {
@@ -399,21 +432,91 @@ template <class Trunc>
     const double u = d[0] + F + 0.5;
     const double v = trunc(u) - 1.0;
     x.exponent = static_cast<std::int32_t>(trunc(u - v) + v);
-    x.sign = V > 0.5 ? +1 : -1;
+    x.sign = st.V > 0.5 ? +1 : -1;
     if (word[0] == 0) {
         x.sign = 0;
         x.exponent = 0;
     }
 }
 
+const auto truncViaInt = [](double v) { return static_cast<double>(static_cast<std::int64_t>(v)); };
+
 void releaseReference(int count, int radix, int n, double* d, MpNumber& x) {
-    releaseWith([](double v) { return static_cast<double>(static_cast<std::int64_t>(v)); }, count,
-                radix, n, d, x);
+    ReleaseState st = releaseHead(truncViaInt, count, radix, n, d, x.words());
+    releaseCarries(truncViaInt, radix, n, d, x.words(), st);
+    releaseTail(truncViaInt, st, count, radix, n, d, x);
+}
+
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define OSKELON_HAVE_EXACT_RELEASE 1
+
+// The chain in integers. Mathematically the reference writes the base-R digits of
+// sum_k floor(H c[k] + 0.5) R^(m-k) plus its incoming carries: per word, the split into a word, a
+// carry one up and a carry two up is floor division by R and by R^2, and the carries it passes on
+// are exact integers. Its floating-point steps err by far less than one unit in the word (below
+// 1e-3 for the largest products here), so as long as every coefficient H c[k] lies within about
+// 0.45 of an integer, which the radix test guarantees with room to spare, this chain writes the
+// same words and leaves the same carry into word 0, while its latency per word is one addition
+// and one division by a constant (a multiplication) instead of two truncations and eight
+// floating-point operations.
+//
+// Carries are kept biased by K so that the dividend never goes negative: q = t / R with
+// t = X + carry + K R, carry = q - K. Coefficients of 2^51 or more in magnitude cannot occur in a
+// product the engine forms; should one appear, the function returns false and the caller runs
+// the reference chain over the same words.
+template <std::uint64_t R>
+[[gnu::target("sse4.1")]] bool releaseCarriesExact(int n, const double* d, std::int16_t* word,
+                                                   ReleaseState& st) {
+    constexpr double kLimit = 2251799813685248.0;  // 2^51
+    constexpr std::uint64_t K = ((std::uint64_t{1} << 53) + R - 1) / R;
+    if (!(std::fabs(st.M) < kLimit && std::fabs(st.O) < kLimit)) return false;
+    const double H = 2.0 / n;
+    const double* c = d - st.F;
+    const std::int64_t carry = static_cast<std::int64_t>(st.M) * static_cast<std::int64_t>(R) +
+                               static_cast<std::int64_t>(st.O);
+    std::uint64_t q = static_cast<std::uint64_t>(carry) + K;
+    bool inRange = true;
+    for (int k = st.m; k >= 2; --k) {
+        const double v = H * c[k];
+        const bool ok = std::fabs(v) < kLimit;
+        inRange &= ok;
+        const double x = ok ? std::floor(v + 0.5) : 0.0;
+        const std::uint64_t t =
+            static_cast<std::uint64_t>(static_cast<std::int64_t>(x)) + (K * R - K) + q;
+        q = t / R;
+        word[k - 1] = static_cast<std::int16_t>(t - q * R);
+    }
+    if (!inRange) return false;
+    st.M = 0.0;
+    st.O = static_cast<double>(static_cast<std::int64_t>(q - K));
+    return true;
 }
 
 [[gnu::target("sse4.1")]] void releaseRound(int count, int radix, int n, double* d, MpNumber& x) {
-    releaseWith([](double v) { return __builtin_trunc(v); }, count, radix, n, d, x);
+    const auto truncRound = [](double v) { return __builtin_trunc(v); };
+    std::int16_t* word = x.words();
+    ReleaseState st = releaseHead(truncRound, count, radix, n, d, word);
+    bool done = false;
+    switch (radix) {
+        case 10:
+            done = releaseCarriesExact<10>(n, d, word, st);
+            break;
+        case 100:
+            done = releaseCarriesExact<100>(n, d, word, st);
+            break;
+        case 1000:
+            done = releaseCarriesExact<1000>(n, d, word, st);
+            break;
+        case 10000:
+            done = releaseCarriesExact<10000>(n, d, word, st);
+            break;
+        default:
+            break;
+    }
+    if (!done) releaseCarries(truncRound, radix, n, d, word, st);
+    releaseTail(truncRound, st, count, radix, n, d, x);
 }
+#endif
 
 }  // namespace
 
@@ -422,11 +525,13 @@ void mpFromDoubles(int count, int radix, int n, double* d, MpNumber& x) {
 }
 
 void mpFromDoublesOn(FftPath path, int count, int radix, int n, double* d, MpNumber& x) {
+#ifdef OSKELON_HAVE_EXACT_RELEASE
     if (path == FftPath::Avx2 || path == FftPath::Avx512) {
         releaseRound(count, radix, n, d, x);
-    } else {
-        releaseReference(count, radix, n, d, x);
+        return;
     }
+#endif
+    releaseReference(count, radix, n, d, x);
 }
 
 double maxRoundingError(int radix, int n, double* d) {

@@ -1,9 +1,12 @@
 // The release and the whole engine on every path held against the scalar reference, bit for bit:
-// words, sign, exponent and the array elements the release alters. The fast release differs from
-// the reference only in how it truncates (one rounding instruction instead of a round trip
-// through a 64-bit integer), so the operands here aim at what could tell the two apart:
-// coefficients of both signs, fractional parts right at and around 1/2, zero coefficients and
-// carries that ripple through runs of 9999.
+// words, sign, exponent and the array elements the release alters. The fast release forms its
+// carries in integers and truncates with one rounding instruction; it must agree with the
+// reference whenever every coefficient lies within 0.45 of an integer (a product the engine forms
+// stays far closer), so the operands here aim at what could tell the two apart inside that
+// range: coefficients of both signs and of the largest magnitudes, fractional parts at the edges
+// of the range, zero coefficients and carries that ripple through runs of 9999. Beyond it the fast
+// release is held against exact integer digits, and against the reference when a coefficient is
+// too large for its integers.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -55,15 +58,16 @@ class ReleasePathTest : public ::testing::TestWithParam<FftPath> {
 };
 
 // Unscaled coefficients (times n/2, as the inverse transform leaves them) with chosen fractional
-// parts, of both signs, including exact halves and values a few ulps either side of them.
+// parts within 0.45 of an integer, of both signs, up to the largest magnitude balanced words can
+// give (n/2 products of R/2 by R/2).
 TEST_P(ReleasePathTest, SyntheticCoefficients) {
     std::mt19937_64 gen(2024);
-    for (int radix : {10, 100, 10000}) {
+    for (int radix : {10, 100, 1000, 10000}) {
         for (int n = 2; n <= (1 << 16); n *= 2) {
             const double scale = n * 0.5;
             const double R2 = static_cast<double>(radix) * radix;
-            std::uniform_real_distribution<double> coef(-0.3 * R2 * std::min(n, 64),
-                                                        0.3 * R2 * std::min(n, 64));
+            std::uniform_real_distribution<double> large(-0.125 * n * R2, 0.125 * n * R2);
+            std::uniform_real_distribution<double> small(-R2, R2);
             std::uniform_real_distribution<double> frac(0.0, 1.0);
             std::uniform_int_distribution<int> kind(0, 5);
             std::uniform_int_distribution<int> lead(1, radix - 1);
@@ -71,18 +75,28 @@ TEST_P(ReleasePathTest, SyntheticCoefficients) {
                 if (count > n + 2) continue;
                 std::vector<double> d(n + 2);
                 for (int k = 1; k <= n; ++k) {
-                    double c = std::floor(coef(gen));
+                    double c = std::floor(k % 2 == 0 ? large(gen) : small(gen));
                     switch (kind(gen)) {
-                        case 0: c += 0.5; break;
-                        case 1: c = std::nextafter(c + 0.5, 1e300); break;
-                        case 2: c = std::nextafter(c + 0.5, -1e300); break;
-                        case 3: c = 0.0; break;
-                        default: c += frac(gen) - 0.5; break;
+                        case 0:
+                            c += 0.45;
+                            break;
+                        case 1:
+                            c -= 0.45;
+                            break;
+                        case 2:
+                            break;
+                        case 3:
+                            c = 0.0;
+                            break;
+                        default:
+                            c += 0.9 * (frac(gen) - 0.5);
+                            break;
                     }
                     d[k] = c * scale;
                 }
                 // Leading product of the signed leading words, both signs, sometimes >= radix.
-                const double v = static_cast<double>(lead(gen)) * lead(gen) * (frac(gen) < 0.5 ? 1 : -1);
+                const double v =
+                    static_cast<double>(lead(gen)) * lead(gen) * (frac(gen) < 0.5 ? 1 : -1);
                 d[n + 1] = v;
                 d[1] += std::fabs(v) * scale;
                 d[0] = static_cast<double>(static_cast<int>(frac(gen) * 40) - 20);
@@ -92,6 +106,85 @@ TEST_P(ReleasePathTest, SyntheticCoefficients) {
                            release(FftPath::Scalar, count, radix, n, d), what);
             }
         }
+    }
+}
+
+// Coefficients with any fractional part, exact halves included, released on a path whose carries
+// are formed in integers: the words must be the base-radix digits of the coefficients rounded
+// half up, computed here with 128-bit integers. The second coefficient dominates, so the carry out
+// of word 1 is positive, and with the leading word it gives one or two leading words.
+TEST_P(ReleasePathTest, IntegerCarriesGiveTheExactDigitsOfTheRoundedCoefficients) {
+    if (GetParam() == FftPath::Sse2) GTEST_SKIP() << "the sse2 path releases with the reference";
+    std::mt19937_64 gen(99);
+    std::uniform_real_distribution<double> frac(0.0, 1.0);
+    for (int radix : {10, 100, 1000, 10000}) {
+        const double R2 = static_cast<double>(radix) * radix;
+        std::uniform_real_distribution<double> coef(-4 * R2, 4 * R2);
+        for (int n = 4; n <= (1 << 14); n *= 4) {
+            const double scale = n * 0.5;
+            std::vector<double> d(n + 2, 0.0);
+            std::vector<__int128> rounded(n + 2, 0);
+            for (int k = 2; k <= n; ++k) {
+                double c = std::floor(k == 2 ? 4 * R2 + std::fabs(coef(gen)) : coef(gen));
+                const int kind = static_cast<int>(frac(gen) * 4);
+                c += kind == 0 ? 0.5 : kind == 1 ? -0.5 : kind == 2 ? 0.0 : frac(gen) - 0.5;
+                d[k] = c * scale;
+                rounded[k] = static_cast<__int128>(std::floor(c + 0.5));
+            }
+            const int lead = 1 + static_cast<int>(frac(gen) * (radix - 2));  // below radix - 0.5
+            d[n + 1] = lead;
+            d[1] = lead * scale;
+            d[0] = 3;
+
+            // Exact digits of sum rounded[k] R^(n+1-k) plus the leading word, floor division.
+            std::vector<int> expected(n + 2, 0);
+            __int128 carry = 0;
+            for (int k = n + 1; k >= 2; --k) {
+                const __int128 t = rounded[k] + carry;
+                __int128 q = t / radix;
+                if (t % radix < 0) q -= 1;
+                expected[k - 1] = static_cast<int>(t - q * radix);
+                carry = q;
+            }
+            const __int128 top = carry + lead;
+            ASSERT_GT(top, 0);
+            ASSERT_LT(top, static_cast<__int128>(radix) * radix);
+            int exponent = 3;
+            if (top < radix) {
+                expected[0] = static_cast<int>(top);
+            } else {  // one more word: everything moves down by one, the last word falls off
+                expected.insert(expected.begin() + 1, static_cast<int>(top % radix));
+                expected.pop_back();
+                expected[0] = static_cast<int>(top / radix);
+                exponent += 1;
+            }
+
+            const Released fast = release(GetParam(), n + 2, radix, n, d);
+            const std::string what = "radix " + std::to_string(radix) + ", n " + std::to_string(n);
+            EXPECT_EQ(fast.words, expected) << what;
+            EXPECT_EQ(fast.sign, 1) << what;
+            EXPECT_EQ(fast.exponent, exponent) << what;
+        }
+    }
+}
+
+// A coefficient too large for the integer carries sends the whole release to the reference chain:
+// the result then equals the reference even at exact halves.
+TEST_P(ReleasePathTest, OversizedCoefficientFallsBackToTheReference) {
+    std::mt19937_64 gen(5);
+    std::uniform_real_distribution<double> frac(0.0, 1.0);
+    const int radix = 10000, n = 1 << 10;
+    const double scale = n * 0.5;
+    for (int where : {2, n / 2, n}) {
+        std::vector<double> d(n + 2);
+        for (int k = 1; k <= n; ++k) {
+            d[k] = (std::floor((frac(gen) - 0.5) * 1e8) + (k % 3 == 0 ? 0.5 : 0.25)) * scale;
+        }
+        d[where] = 4503599627370496.0 * scale;  // 2^52
+        d[n + 1] = 77;
+        d[1] += 77 * scale;
+        expectSame(release(GetParam(), n + 2, radix, n, d),
+                   release(FftPath::Scalar, n + 2, radix, n, d), "at " + std::to_string(where));
     }
 }
 
@@ -109,8 +202,8 @@ TEST_P(ReleasePathTest, RealProducts) {
                 const bool run = pattern == 1 || (pattern == 2 && (i / 7) % 2 == 0);
                 a[i] = static_cast<std::int16_t>(run ? radix - 1 : word(gen));
                 b[i] = static_cast<std::int16_t>(pattern == 2 && i % 5 == 0 ? 0
-                                                 : run                   ? radix - 1
-                                                                         : word(gen));
+                                                 : run                      ? radix - 1
+                                                                            : word(gen));
             }
             a[0] = static_cast<std::int16_t>(std::max<int>(1, a[0]));
             b[0] = static_cast<std::int16_t>(std::max<int>(1, b[0]));
@@ -122,7 +215,8 @@ TEST_P(ReleasePathTest, RealProducts) {
             mpToDoubles(count, radix, n, 0, *a, A.data());
             mpToDoubles(count, radix, n, 0, *b, B.data());
             spectrumMultiply(n, A.data(), B.data());
-            const std::string what = "n " + std::to_string(n) + ", pattern " + std::to_string(pattern);
+            const std::string what =
+                "n " + std::to_string(n) + ", pattern " + std::to_string(pattern);
             expectSame(release(GetParam(), count, radix, n, B),
                        release(FftPath::Scalar, count, radix, n, B), what);
         }
