@@ -14,6 +14,7 @@
 
 #include "fft/complex_fft.h"
 #include "fft/fft_path.h"
+#include "mp/carry_blocks.h"
 #include "mp/interrupt.h"
 
 namespace oskelon {
@@ -185,15 +186,23 @@ void mpToDoubles(int count, int radix, int n, int start, const MpNumber& number,
     std::fill(array + c + 1, array + n + 1, 0.0);
     if (c > 1) {
         // Balanced digits: each word v (plus carry) goes in as v or v - radix, so that every
-        // element from 3 on lies in [-radix/2, radix/2).
-        const int halfRadix = radix / 2;
-        int carry = 0;
-        for (int j = c; j >= 3; --j) {
-            // Without a branch: random digits would mispredict half the time.
-            const int v = w[start + j - 1] + carry;
-            carry = v >= halfRadix ? 1 : 0;
-            array[j] = v - (radix & -carry);
-        }
+        // element from 3 on lies in [-radix/2, radix/2). A word of radix/2 or more passes a carry
+        // on, a word of radix/2 - 1 passes on one it receives.
+        struct Rule {
+            const std::int16_t* w;  // w[start + j - 1] is the word of element j
+            int start;
+            double* array;
+            int radix;
+            int value(int j) const { return w[start + j - 1]; }
+            bool generates(int t) const { return t >= radix / 2; }
+            bool propagates(int t) const { return t == radix / 2 - 1; }
+            void put(int j, int t, int c) const {
+                // Without a branch: random digits would mispredict half the time.
+                const int v = t + c;
+                array[j] = v - (radix & -static_cast<int>(v >= radix / 2));
+            }
+        };
+        const int carry = detail::resolveCarries(3, c + 1, 0, Rule{w, start, array, radix});
         array[2] = w[start + 1] + carry;
     }
     array[1] = w0;

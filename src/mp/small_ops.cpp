@@ -121,14 +121,18 @@ void mpHalve(int wordCount, int radix, const MpNumber& a, MpNumber& out) {
     const std::int16_t* aw = a.words();
     std::int16_t* ow = out.words();
 
+    // With an even radix the remainder a word passes down is just its own lowest bit, so no
+    // carry runs through the loop; each word is read before its slot is written (out may be a).
+    const bool even = radix % 2 == 0;
     if (aw[0] == 1) {
         // The leading 1 moves into the next word as a carry of radix; the result starts one
         // word lower and its extra last word takes the final half, so nothing is lost.
         int carry = 1;
         for (int m = 0; m + 1 < wordCount; ++m) {
-            const int t = aw[m + 1] + carry * radix;
+            const int w = aw[m + 1];
+            const int t = w + carry * radix;
             ow[m] = static_cast<std::int16_t>(t / 2);
-            carry = t & 1;
+            carry = even ? w & 1 : t & 1;
         }
         ow[wordCount - 1] = static_cast<std::int16_t>(carry * (radix / 2));
         out.exponent = aExponent - 1;
@@ -136,9 +140,10 @@ void mpHalve(int wordCount, int radix, const MpNumber& a, MpNumber& out) {
         // Zero falls here too. A final odd remainder is dropped.
         int carry = 0;
         for (int m = 0; m < wordCount; ++m) {
-            const int t = aw[m] + carry * radix;
+            const int w = aw[m];
+            const int t = w + carry * radix;
             ow[m] = static_cast<std::int16_t>(t / 2);
-            carry = t & 1;
+            carry = even ? w & 1 : t & 1;
         }
         out.exponent = aExponent;
     }

@@ -3,29 +3,61 @@
 // Both routines work on wordCount words in 0 .. radix-1, word 0 the most significant. y is moved
 // `shift` words toward the end before it takes part; the shift is limited to wordCount, and y's
 // words that fall beyond the last word are dropped, not rounded. x, y and out may be the same
-// array: both loops run from the last word toward word 0 and read position j and position
-// j - shift (<= j) before they write position j, so no position is read after it was written.
+// array: the carries are resolved block by block from the last word toward word 0, and a block
+// reads its positions j and j - shift (<= j) before it writes any of its positions, so no
+// position is read after it was written.
 #include <algorithm>
 #include <cstdint>
 
+#include "mp/carry_blocks.h"
 #include "mp/elementary.h"
 
 namespace oskelon {
+namespace {
+
+// x[j] + y[j - shift] (or x[j] alone where y has no word) with a carry of 0 or 1: a sum of radix
+// or more generates a carry, a sum of radix-1 propagates one.
+template <bool WithY>
+struct SumRule {
+    const std::int16_t* x;
+    const std::int16_t* y;
+    int shift;
+    std::int16_t* out;
+    int radix;
+    int value(int j) const { return WithY ? x[j] + y[j - shift] : x[j]; }
+    bool generates(int t) const { return t >= radix; }
+    bool propagates(int t) const { return t == radix - 1; }
+    void put(int j, int t, int c) const {
+        const int u = t + c;  // no branch: random words would mispredict
+        out[j] = static_cast<std::int16_t>(u - (radix & -static_cast<int>(u >= radix)));
+    }
+};
+
+// x[j] - y[j - shift] (or x[j] alone) with a borrow of 0 or 1: a negative difference generates a
+// borrow, a zero one propagates it.
+template <bool WithY>
+struct DifferenceRule {
+    const std::int16_t* x;
+    const std::int16_t* y;
+    int shift;
+    std::int16_t* out;
+    int radix;
+    int value(int j) const { return WithY ? x[j] - y[j - shift] : x[j]; }
+    bool generates(int t) const { return t < 0; }
+    bool propagates(int t) const { return t == 0; }
+    void put(int j, int t, int c) const {
+        const int u = t - c;
+        out[j] = static_cast<std::int16_t>(u + (radix & -static_cast<int>(u < 0)));
+    }
+};
+
+}  // namespace
 
 int addWords(int wordCount, int radix, int shift, const std::int16_t* x, const std::int16_t* y,
              std::int16_t* out) {
     const int s = std::min(shift, wordCount);
-    int carry = 0;  // 0 or 1
-    for (int j = wordCount - 1; j >= s; --j) {
-        const int t = x[j] + y[j - s] + carry;  // 0 .. 2*radix - 1
-        carry = t >= radix ? 1 : 0;
-        out[j] = static_cast<std::int16_t>(t - carry * radix);
-    }
-    for (int j = s - 1; j >= 0; --j) {
-        const int t = x[j] + carry;
-        carry = t >= radix ? 1 : 0;
-        out[j] = static_cast<std::int16_t>(t - carry * radix);
-    }
+    int carry = detail::resolveCarries(s, wordCount, 0, SumRule<true>{x, y, s, out, radix});
+    carry = detail::resolveCarries(0, s, carry, SumRule<false>{x, y, s, out, radix});
     if (carry == 0) return 0;
 
     // The sum reached radix^wordCount: it gains a leading 1 and loses its last word.
@@ -37,17 +69,9 @@ int addWords(int wordCount, int radix, int shift, const std::int16_t* x, const s
 int subWords(int wordCount, int radix, int shift, const std::int16_t* x, const std::int16_t* y,
              std::int16_t* out) {
     const int s = std::min(shift, wordCount);
-    int borrow = 0;  // 0 or 1
-    for (int j = wordCount - 1; j >= s; --j) {
-        const int t = x[j] - y[j - s] - borrow;  // -radix .. radix - 1
-        borrow = t < 0 ? 1 : 0;
-        out[j] = static_cast<std::int16_t>(t + borrow * radix);
-    }
-    for (int j = s - 1; j >= 0; --j) {
-        const int t = x[j] - borrow;
-        borrow = t < 0 ? 1 : 0;
-        out[j] = static_cast<std::int16_t>(t + borrow * radix);
-    }
+    const int borrow =
+        detail::resolveCarries(s, wordCount, 0, DifferenceRule<true>{x, y, s, out, radix});
+    detail::resolveCarries(0, s, borrow, DifferenceRule<false>{x, y, s, out, radix});
     // x >= the moved y, so no borrow leaves word 0.
 
     int z = 0;

@@ -132,13 +132,14 @@ class Operands {
 
 // ---- Word routines ----
 
-// addWords and subWords on random arrays, all shifts and every aliasing, against mpz.
-TEST(ElementaryWords, AddAndSubtractAlignedArraysExactly) {
-    for (int radix : kRadices) {
-        for (int wc : kWordCounts) {
+// addWords and subWords on random arrays (runs of 0 and of radix-1 among random words), all shifts
+// and every aliasing, against mpz.
+void checkAddAndSubtractWords(int radix, int wc, int iterations) {
+    {
+        {
             Operands gen(radix, wc);
             const mpz_class top = power(radix, wc);
-            for (int iter = 0; iter < 300; ++iter) {
+            for (int iter = 0; iter < iterations; ++iter) {
                 std::vector<std::int16_t> x(wc), y(wc), out(wc);
                 gen.fillWords(x.data(), wc);
                 gen.fillWords(y.data(), wc);
@@ -192,6 +193,20 @@ TEST(ElementaryWords, AddAndSubtractAlignedArraysExactly) {
                           mpz_class(self * power(radix, zs == wc ? 0 : zs)).get_str());
             }
         }
+    }
+}
+
+TEST(ElementaryWords, AddAndSubtractAlignedArraysExactly) {
+    for (int radix : kRadices) {
+        for (int wc : kWordCounts) checkAddAndSubtractWords(radix, wc, 300);
+    }
+}
+
+// Long arrays: carries resolved a block of 256 words at a time, with runs of radix-1 sums and of
+// zero differences that cross the block edges.
+TEST(ElementaryWords, AddAndSubtractAcrossCarryBlocks) {
+    for (int radix : {10, 10000}) {
+        for (int wc : {255, 256, 257, 513, 1100}) checkAddAndSubtractWords(radix, wc, 60);
     }
 }
 

@@ -106,6 +106,37 @@ TEST(EngineConversion, BalancedDigitsKeepTheValue) {
     }
 }
 
+// Long parts: the balanced-digit carries are resolved in blocks of words, so runs of radix/2 - 1
+// (which pass a carry on) are laid across the block edges, ended by a word that starts a carry.
+TEST(EngineConversion, BalancedDigitCarriesRunAcrossLongParts) {
+    std::mt19937_64 rng(11);
+    for (int radix : {10, 10000}) {
+        const int n = 2048, count = n + 2;
+        const int c = n / 2 + 1;
+        for (int runStart : {c - 300, c - 256, c - 520, 3}) {
+            OwnedNumber x(count);
+            randomNumber(rng, count, radix, count, WordStyle::Uniform, 1, 0, *x);
+            // Element j holds word j - 1; the run covers elements runStart .. runStart + 299.
+            const int first = std::max(3, runStart);
+            const int last = std::min(c, runStart + 299);
+            for (int j = first; j <= last; ++j) x[j - 1] = static_cast<std::int16_t>(radix / 2 - 1);
+            if (last < c) x[last] = static_cast<std::int16_t>(radix - 1);
+            std::vector<double> d(n + 2);
+            mpToDoubles(count, radix, n, 0, *x, d.data());
+            mpz_class fromDigits = 0, fromWords = 0;
+            for (int j = 1; j <= c; ++j) {
+                fromDigits = fromDigits * radix + static_cast<long>(d[j]);
+                fromWords = fromWords * radix + x[j - 1];
+                if (j >= 3) {
+                    ASSERT_GE(d[j], -radix / 2) << j;
+                    ASSERT_LT(d[j], radix / 2) << j;
+                }
+            }
+            EXPECT_EQ(fromDigits, fromWords) << "radix " << radix << ", run at " << runStart;
+        }
+    }
+}
+
 // Every spectrum kernel computes the exact convolution to well within 0.5 at the lengths and
 // radices the program uses; kept transforms give the same products.
 TEST(EngineKernels, ProductsMatchExactConvolution) {
