@@ -462,38 +462,58 @@ void releaseReference(int count, int radix, int n, double* d, MpNumber& x) {
 // The chain in integers. Mathematically the reference writes the base-R digits of
 // sum_k floor(H c[k] + 0.5) R^(m-k) plus its incoming carries: per word, the split into a word, a
 // carry one up and a carry two up is floor division by R and by R^2, and the carries it passes on
-// are exact integers. Its floating-point steps err by far less than one unit in the word (below
-// 1e-3 for the largest products here), so as long as every coefficient H c[k] lies within about
-// 0.45 of an integer, which the radix test guarantees with room to spare, this chain writes the
-// same words and leaves the same carry into word 0, while its latency per word is one addition
-// and one division by a constant (a multiplication) instead of two truncations and eight
-// floating-point operations.
+// are exact integers. Its floating-point steps err by a few hundredths of a unit at most (for the
+// largest products here), so as long as every coefficient H c[k] lies within about 0.45 of an
+// integer, which the radix test guarantees with room to spare, this chain writes the same words
+// and leaves the same carry into word 0.
 //
-// Carries are kept biased by K so that the dividend never goes negative: q = t / R with
-// t = X + carry + K R, carry = q - K. Coefficients of 2^51 or more in magnitude cannot occur in a
-// product the engine forms; should one appear, the function returns false and the caller runs
-// the reference chain over the same words.
+// Two words are released per step: their rounded coefficients X_k + R X_(k-1) plus the carry are
+// divided by R^2 (a multiplication by a constant), and the remainder is split into the two words
+// off the chain. The latency is one addition and one such division per two words, instead of two
+// truncations and eight floating-point operations per word. Carries are kept biased by K so that
+// the dividend never goes negative: q = T / R^2 with T = X_k + R X_(k-1) + carry + K R^2,
+// carry = q - K.
+//
+// A product the engine forms has coefficients below 2^47 in magnitude (n/2 products of words of
+// at most radix/2 with n <= 2^24); should a larger one appear, the function returns false and
+// the caller runs the reference chain over the same words.
 template <std::uint64_t R>
 [[gnu::target("sse4.1")]] bool releaseCarriesExact(int n, const double* d, std::int16_t* word,
                                                    ReleaseState& st) {
-    constexpr double kLimit = 2251799813685248.0;  // 2^51
-    constexpr std::uint64_t K = ((std::uint64_t{1} << 53) + R - 1) / R;
+    constexpr double kLimit = 140737488355328.0;  // 2^47
+    constexpr std::uint64_t R2 = R * R;
+    constexpr std::uint64_t K = ((std::uint64_t{1} << 61) + R2 - 1) / R2;
     if (!(std::fabs(st.M) < kLimit && std::fabs(st.O) < kLimit)) return false;
     const double H = 2.0 / n;
     const double* c = d - st.F;
-    const std::int64_t carry = static_cast<std::int64_t>(st.M) * static_cast<std::int64_t>(R) +
-                               static_cast<std::int64_t>(st.O);
-    std::uint64_t q = static_cast<std::uint64_t>(carry) + K;
     bool inRange = true;
-    for (int k = st.m; k >= 2; --k) {
+    auto rounded = [&](int k) {
         const double v = H * c[k];
         const bool ok = std::fabs(v) < kLimit;
         inRange &= ok;
-        const double x = ok ? std::floor(v + 0.5) : 0.0;
-        const std::uint64_t t =
-            static_cast<std::uint64_t>(static_cast<std::int64_t>(x)) + (K * R - K) + q;
-        q = t / R;
-        word[k - 1] = static_cast<std::int16_t>(t - q * R);
+        return static_cast<std::int64_t>(ok ? std::floor(v + 0.5) : 0.0);
+    };
+
+    std::int64_t carry = static_cast<std::int64_t>(st.M) * static_cast<std::int64_t>(R) +
+                         static_cast<std::int64_t>(st.O);
+    int k = st.m;
+    if (k >= 2 && (k - 1) % 2 == 1) {  // an odd number of words: the last one alone
+        const std::int64_t t = rounded(k) + carry;
+        std::int64_t quotient = t / static_cast<std::int64_t>(R);
+        if (t % static_cast<std::int64_t>(R) < 0) quotient -= 1;
+        word[k - 1] = static_cast<std::int16_t>(t - quotient * static_cast<std::int64_t>(R));
+        carry = quotient;
+        --k;
+    }
+    std::uint64_t q = static_cast<std::uint64_t>(carry) + K;
+    for (; k >= 3; k -= 2) {
+        const std::int64_t pair = rounded(k) + static_cast<std::int64_t>(R) * rounded(k - 1);
+        const std::uint64_t T = static_cast<std::uint64_t>(pair) + (K * R2 - K) + q;
+        q = T / R2;
+        const std::uint64_t low = T - q * R2;
+        const std::uint64_t high = low / R;
+        word[k - 1] = static_cast<std::int16_t>(low - high * R);
+        word[k - 2] = static_cast<std::int16_t>(high);
     }
     if (!inRange) return false;
     st.M = 0.0;
