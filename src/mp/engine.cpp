@@ -475,7 +475,7 @@ void releaseReference(int count, int radix, int n, double* d, MpNumber& x) {
 // carry = q - K.
 //
 // A product the engine forms has coefficients below 2^47 in magnitude (n/2 products of words of
-// at most radix/2 with n <= 2^24); should a larger one appear, the function returns false and
+// at most radix/2 with n <= 2^23); should a larger one appear, the function returns false and
 // the caller runs the reference chain over the same words.
 template <std::uint64_t R>
 [[gnu::target("sse4.1")]] bool releaseCarriesExact(int n, const double* d, std::int16_t* word,
