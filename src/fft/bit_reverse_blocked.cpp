@@ -17,8 +17,11 @@
 namespace oskelon {
 namespace {
 
-constexpr int kTileBits = 3;                      // T: 8 points (128 bytes) per tile row
-constexpr int kTileSide = 1 << kTileBits;         // points per row, rows per tile
+// T = 4: 16 points (256 bytes, four cache lines) per tile row. Measured on 2^9 to 2^22 points, it
+// beats 8 points everywhere (by 4x at 2^18, where the 8 rows of an 8-point tile fall into the
+// same cache sets) and 32 points everywhere but the largest lengths.
+constexpr int kTileBits = 4;
+constexpr int kTileSide = 1 << kTileBits;  // points per row, rows per tile
 constexpr int kTilePoints = kTileSide * kTileSide;
 
 constexpr int reverseSmall(int x, int bits) {
