@@ -13,33 +13,30 @@
 namespace oskelon {
 namespace {
 
-// The recursion over one path's stages. The fixed kernels are shared by all paths.
-void leavesPlainOn(int n, double* block);
-void leavesTwistedOn(int n, double* block);
-
+// The recursion over one path's stages and leaves.
 void finishPlainOn(const FftStages& s, int n, double* block) {
     const int q = n >> 2;  // 64 or 128
     s.quarterStage(q, block);
-    leavesPlainOn(q, block);
+    s.leavesPlain(q, block);
     s.twistedQuarterStage(q, block + q);
-    leavesTwistedOn(q, block + q);
+    s.leavesTwisted(q, block + q);
     s.quarterStage(q, block + 2 * q);
-    leavesPlainOn(q, block + 2 * q);
+    s.leavesPlain(q, block + 2 * q);
     s.quarterStage(q, block + 3 * q);
-    leavesPlainOn(q, block + 3 * q);
+    s.leavesPlain(q, block + 3 * q);
 }
 
 // Both plain quarters first, then both twisted ones.
 void finishTwistedOn(const FftStages& s, int n, double* block) {
     const int q = n >> 2;
     s.quarterStage(q, block);
-    leavesPlainOn(q, block);
+    s.leavesPlain(q, block);
     s.quarterStage(q, block + 2 * q);
-    leavesPlainOn(q, block + 2 * q);
+    s.leavesPlain(q, block + 2 * q);
     s.twistedQuarterStage(q, block + q);
-    leavesTwistedOn(q, block + q);
+    s.leavesTwisted(q, block + q);
     s.twistedQuarterStage(q, block + 3 * q);
-    leavesTwistedOn(q, block + 3 * q);
+    s.leavesTwisted(q, block + 3 * q);
 }
 
 void recurseTwistedOn(const FftStages& s, int n, double* block);
@@ -74,7 +71,10 @@ void recurseTwistedOn(const FftStages& s, int n, double* block) {
     finishTwistedOn(s, n, block);
 }
 
-void leavesPlainOn(int n, double* block) {
+}  // namespace
+
+// The scalar leaves: the reference for the vector paths and the scalar path's table entries.
+void leavesPlain(int n, double* block) {
     if (n == 128) {
         kernelPlain16(block);
         kernelTwisted16(block + 32);
@@ -88,7 +88,7 @@ void leavesPlainOn(int n, double* block) {
     }
 }
 
-void leavesTwistedOn(int n, double* block) {
+void leavesTwisted(int n, double* block) {
     if (n == 128) {
         kernelPlain16(block);
         kernelTwisted16(block + 32);
@@ -102,6 +102,8 @@ void leavesTwistedOn(int n, double* block) {
     }
 }
 
+namespace {
+
 // The quarters of the whole array after its first stage (n > 32), identical in both directions.
 inline void transformQuarters(const FftStages& s, int n, double* data) {
     const int q = n >> 2;
@@ -113,7 +115,7 @@ inline void transformQuarters(const FftStages& s, int n, double* data) {
     } else if (q > 32) {
         finishPlainOn(s, n, data);
     } else {
-        leavesPlainOn(n, data);
+        s.leavesPlain(n, data);
     }
 }
 
@@ -187,7 +189,7 @@ void fftInverse(int n, double* data) {
     inverseOn(fftStages(activeFftPath()), n, data);
 }
 
-// The building blocks below are the scalar reference, for tests.
+// The recursion on the scalar path, for tests.
 void recursePlain(int n, double* block) {
     recursePlainOn(scalarStages(), n, block);
 }
@@ -202,14 +204,6 @@ void finishPlain(int n, double* block) {
 
 void finishTwisted(int n, double* block) {
     finishTwistedOn(scalarStages(), n, block);
-}
-
-void leavesPlain(int n, double* block) {
-    leavesPlainOn(n, block);
-}
-
-void leavesTwisted(int n, double* block) {
-    leavesTwistedOn(n, block);
 }
 
 }  // namespace oskelon

@@ -10,8 +10,8 @@
 namespace oskelon {
 namespace {
 
-const FftStages kScalarStages{quarterStage, quarterStageConj, twistedQuarterStage, bitReverse,
-                              bitReverseConj};
+const FftStages kScalarStages{quarterStage,   quarterStageConj, twistedQuarterStage, bitReverse,
+                              bitReverseConj, leavesPlain,      leavesTwisted};
 
 FftPath choosePath() {
     FftPath path = bestFftPath();

@@ -34,13 +34,17 @@ FftPath bestFftPath();
 // Read once, on first use.
 FftPath activeFftPath();
 
-// The stages and permutations of one path. The fixed kernels and the recursion are shared.
+// The stages, leaves and permutations of one path. The recursion is shared.
 struct FftStages {
     void (*quarterStage)(int n, double* block);
     void (*quarterStageConj)(int n, double* block);
     void (*twistedQuarterStage)(int n, double* block);
     void (*bitReverse)(int n, double* data);
     void (*bitReverseConj)(int n, double* data);
+    // The four fixed kernels of a 64- or 128-double block after its stage (leavesPlain and
+    // leavesTwisted of complex_fft.h in the scalar path).
+    void (*leavesPlain)(int n, double* block);
+    void (*leavesTwisted)(int n, double* block);
 };
 
 // The table of a path; for an unsupported path the table is still valid but must not be called.

@@ -1,12 +1,19 @@
-// The avx2 path: the stage template on 4-lane vectors and the cache-blocked bit reversal.
+// The avx2 path: the stage template and the fixed kernels of the leaves (leaves_simd.h) on
+// 4-lane vectors, and the cache-blocked bit reversal.
 // Compiled with this path's target flags (src/fft/CMakeLists.txt); called only when the CPU
 // offers them (fft_path.cpp).
 #include "fft/fft_path.h"
+#include "fft/leaves_simd.h"
 #include "fft/stage_simd.h"
 
 namespace oskelon::detail {
 
-const FftStages kAvx2Stages{simd::quarterStageW<4>, simd::quarterStageConjW<4>,
-                               simd::twistedStage<4>, bitReverseBlocked, bitReverseConjBlocked};
+const FftStages kAvx2Stages{simd::quarterStageW<4>,
+                            simd::quarterStageConjW<4>,
+                            simd::twistedStage<4>,
+                            bitReverseBlocked,
+                            bitReverseConjBlocked,
+                            leaves::leavesPlainW<leaves::V4>,
+                            leaves::leavesTwistedW<leaves::V4>};
 
 }  // namespace oskelon::detail

@@ -1,12 +1,19 @@
-// The avx512 path: the stage template on 8-lane vectors and the cache-blocked bit reversal.
+// The avx512 path: the stage template and the fixed kernels of the leaves (leaves_simd.h) on
+// 8-lane vectors, and the cache-blocked bit reversal.
 // Compiled with this path's target flags (src/fft/CMakeLists.txt); called only when the CPU
 // offers them (fft_path.cpp).
 #include "fft/fft_path.h"
+#include "fft/leaves_simd.h"
 #include "fft/stage_simd.h"
 
 namespace oskelon::detail {
 
-const FftStages kAvx512Stages{simd::quarterStageW<8>, simd::quarterStageConjW<8>,
-                               simd::twistedStage<8>, bitReverseBlocked, bitReverseConjBlocked};
+const FftStages kAvx512Stages{simd::quarterStageW<8>,
+                              simd::quarterStageConjW<8>,
+                              simd::twistedStage<8>,
+                              bitReverseBlocked,
+                              bitReverseConjBlocked,
+                              leaves::leavesPlainW<leaves::V8>,
+                              leaves::leavesTwistedW<leaves::V8>};
 
 }  // namespace oskelon::detail

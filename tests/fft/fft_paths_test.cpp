@@ -1,12 +1,15 @@
 // Every vector path held against the scalar reference, bit for bit: the three first stages, the
-// cache-blocked permutations and the whole transform in both directions, at every length from
-// 2 to 2^23 doubles. Paths the CPU does not offer are skipped (and say so).
+// fixed kernels of the leaves blocks, the cache-blocked permutations and the whole transform in
+// both directions, at every length from 2 to 2^23 doubles. Paths the CPU does not offer are
+// skipped (and say so).
 #include "fft/fft_path.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -38,6 +41,31 @@ std::vector<double> operand(int n, std::uint64_t seed) {
     for (std::size_t i = 0; i < d.size(); i += 13) d[i] = 0.0;
     for (std::size_t i = 5; i < d.size(); i += 29) d[i] = -0.0;
     for (std::size_t i = 7; i + 1 < d.size(); i += 31) d[i + 1] = d[i];
+    return d;
+}
+
+// Values the leaves must treat exactly like the reference: zeros of both signs, parts equal or
+// opposite to their neighbours (exact cancellations), small integers (exact sums, zero results
+// whose sign depends on the operation order) and random values of magnitudes from 2^-600 to 2^600
+// side by side, so that a reassociated sum loses the small term differently.
+std::vector<double> awkwardOperand(int n, std::uint64_t seed) {
+    std::mt19937_64 gen(seed);
+    std::uniform_int_distribution<int> kind(0, 9), exponent(-600, 600), small(-3, 3);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    std::vector<double> d(static_cast<std::size_t>(n));
+    for (std::size_t i = 0; i < d.size(); ++i) {
+        switch (kind(gen)) {
+            case 0: d[i] = 0.0; break;
+            case 1: d[i] = -0.0; break;
+            case 2: d[i] = i > 0 ? d[i - 1] : 1.0; break;
+            case 3: d[i] = i > 1 ? -d[i - 2] : -1.0; break;
+            case 4:
+            case 5: d[i] = small(gen); break;
+            case 6:
+            case 7: d[i] = std::ldexp(unit(gen), exponent(gen)); break;
+            default: d[i] = unit(gen); break;
+        }
+    }
     return d;
 }
 
@@ -75,6 +103,65 @@ TEST_P(FftPathTest, QuarterStageConjIsBitIdentical) {
 TEST_P(FftPathTest, TwistedQuarterStageIsBitIdentical) {
     expectSameStage(fast().twistedQuarterStage, reference().twistedQuarterStage,
                     "twistedQuarterStage");
+}
+
+// The leaves of 64 and 128 doubles (four 8- or 16-point kernels) on random and awkward data, at
+// an offset of one point from the vector alignment too.
+TEST_P(FftPathTest, LeavesAreBitIdentical) {
+    struct Case {
+        const char* name;
+        StageFn fast, reference;
+    };
+    const Case cases[] = {{"leavesPlain", fast().leavesPlain, reference().leavesPlain},
+                          {"leavesTwisted", fast().leavesTwisted, reference().leavesTwisted}};
+    for (const Case& c : cases) {
+        for (int n : {64, 128}) {
+            for (int offset : {0, 2}) {
+                int failures = 0;
+                for (int seed = 0; seed < 3000; ++seed) {
+                    std::vector<double> in = seed % 3 == 0 ? operand(n + offset, seed)
+                                                           : awkwardOperand(n + offset, seed);
+                    std::vector<double> a = in, b = in;
+                    c.fast(n, a.data() + offset);
+                    c.reference(n, b.data() + offset);
+                    if (firstDifference(a, b) != -1 && ++failures <= 3) {
+                        ADD_FAILURE() << c.name << ", n = " << n << ", offset = " << offset
+                                      << ", seed = " << seed << ": first difference at double "
+                                      << firstDifference(a, b);
+                    }
+                }
+                EXPECT_EQ(failures, 0) << c.name << ", n = " << n << ", offset = " << offset;
+            }
+        }
+    }
+}
+
+// Zero blocks with every pattern of signs in one kernel's points: the sign of each zero result
+// follows from the exact operations, so a lane given a different operation (such as a product
+// with 1 instead of no product) shows up here even where random data would not reveal it.
+TEST_P(FftPathTest, LeavesKeepTheSignsOfZeros) {
+    for (StageFn fast : {this->fast().leavesPlain, this->fast().leavesTwisted}) {
+        const StageFn reference =
+            fast == this->fast().leavesPlain ? this->reference().leavesPlain
+                                             : this->reference().leavesTwisted;
+        for (int n : {64, 128}) {
+            int failures = 0;
+            std::mt19937_64 gen(n);
+            for (int trial = 0; trial < 4000; ++trial) {
+                std::vector<double> in(static_cast<std::size_t>(n), 0.0);
+                for (double& x : in) {
+                    const std::uint64_t bits = gen();
+                    x = (bits & 1) ? -0.0 : 0.0;
+                    if ((bits & 0x1e) == 0) x = (bits & 0x20) ? 1.0 : -1.0;
+                }
+                std::vector<double> a = in, b = in;
+                fast(n, a.data());
+                reference(n, b.data());
+                failures += firstDifference(a, b) != -1;
+            }
+            EXPECT_EQ(failures, 0) << "n = " << n;
+        }
+    }
 }
 
 TEST_P(FftPathTest, PermutationsAreTheReferencePermutations) {
@@ -135,6 +222,12 @@ TEST(FftPath, NamesAndSupport) {
         EXPECT_NE(fftStages(p).quarterStage, fftStages(FftPath::Scalar).quarterStage)
             << fftPathName(p);
         EXPECT_NE(fftStages(p).bitReverse, fftStages(FftPath::Scalar).bitReverse)
+            << fftPathName(p);
+    }
+    for (FftPath p : {FftPath::Avx2, FftPath::Avx512}) {
+        EXPECT_NE(fftStages(p).leavesPlain, fftStages(FftPath::Scalar).leavesPlain)
+            << fftPathName(p);
+        EXPECT_NE(fftStages(p).leavesTwisted, fftStages(FftPath::Scalar).leavesTwisted)
             << fftPathName(p);
     }
 }
