@@ -53,7 +53,7 @@ struct DifferenceRule {
 
 }  // namespace
 
-int addWords(int wordCount, int radix, int shift, const std::int16_t* x, const std::int16_t* y,
+OSKELON_CARRY_CLONES int addWords(int wordCount, int radix, int shift, const std::int16_t* x, const std::int16_t* y,
              std::int16_t* out) {
     const int s = std::min(shift, wordCount);
     int carry = detail::resolveCarries(s, wordCount, 0, SumRule<true>{x, y, s, out, radix});
@@ -66,7 +66,7 @@ int addWords(int wordCount, int radix, int shift, const std::int16_t* x, const s
     return 1;
 }
 
-int subWords(int wordCount, int radix, int shift, const std::int16_t* x, const std::int16_t* y,
+OSKELON_CARRY_CLONES int subWords(int wordCount, int radix, int shift, const std::int16_t* x, const std::int16_t* y,
              std::int16_t* out) {
     const int s = std::min(shift, wordCount);
     const int borrow =
