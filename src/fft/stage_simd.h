@@ -5,21 +5,31 @@
 // linkage so that no code compiled for a wider instruction set can be shared with another unit.
 //
 // Equivalence with the scalar reference (stage_kernels.cpp), bit for bit:
-// - The twiddle factors come from the same scalar recurrences, seeds and triple-angle formula in
-//   the same order; they are only written to a small table per seed block (at most 64 points)
-//   instead of being used at once.
+// - The twiddle factors come from the same recurrences, seeds and triple-angle formula in the
+//   same order. The seeds are computed with the reference's scalar code. The leapfrog steps run
+//   in the lanes of a vector, one lane per part of one factor, each lane doing the reference's
+//   product and sum on the same operands (see FactorChain).
 // - Each point's butterfly is the reference butterfly: the same additions, subtractions and
 //   products in the same order, with W points side by side in the lanes of a vector. Points do
 //   not share inputs or outputs, so the order in which they are visited does not matter.
-// - Negation flips the sign bit (as the scalar code's unary minus does). No fused multiply-add is
-//   formed: the build uses -ffp-contract=off.
+// - Negation flips the sign bit (as the scalar code's unary minus does), and a - b is the same
+//   operation as a + (-b). No fused multiply-add is formed: the build uses -ffp-contract=off.
 // - W complex points are held as a vector of real parts and one of imaginary parts; loading
 //   permutes the points within the vector (unpack within 128-bit lanes) and storing undoes the
-//   same permutation. Inputs and factors are loaded alike, so every lane sees one point's data.
+//   same permutation. The factors are transposed into the same lane order, so every lane sees
+//   one point's data and that point's factors.
+//
+// No table of factors exists, not even per call: the factors of W consecutive front points are
+// produced in registers right before their butterflies (and those of the W mirror points, which
+// are the same values exchanged, negated and in reverse lane order). Producing the factors is a
+// chain of dependent products and sums, one product and one sum per point; interleaving it with
+// the butterflies lets the processor overlap the two, and where registers allow, two seed blocks
+// are stepped side by side in one chain so that two independent chains are in flight.
 #pragma once
 
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 
 #include "fft/fft_arith.h"
 
@@ -64,6 +74,7 @@ struct Pack {
     using M = typename VecType<W>::M;
 
     // lo: real parts (or, storing, the first W doubles); hi: imaginary parts (the next W).
+    // Lane i holds point P_W[i] of the W: P_2 = (0 1), P_4 = (0 2 1 3), P_8 = (0 4 1 5 2 6 3 7).
     static constexpr M lo() {
         if constexpr (W == 2) {
             return M{0, 2};
@@ -161,14 +172,14 @@ inline C<V> mul(C<V> f, C<V> z) {
 
 using Cs = C<double>;
 
-inline void leap(Cs& older, Cs newer, double sigma) {
-    older.re = older.re - sigma * newer.im;
-    older.im = older.im + sigma * newer.re;
-}
-
 inline Cs tripleConj(Cs w) {
     const double t = 4.0 * w.im * w.re;
     return {w.re - t * w.im, w.im - t * w.re};
+}
+
+inline void leap(Cs& older, Cs newer, double sigma) {
+    older.re = older.re - sigma * newer.im;
+    older.im = older.im + sigma * newer.re;
 }
 
 struct StepAngle {
@@ -197,33 +208,305 @@ struct StepAngle {
 
 constexpr int kSeedInterval = 64;
 
-inline void put(double* t, int i, Cs v) {
-    t[2 * i] = v.re;
-    t[2 * i + 1] = v.im;
+// ---------------------------------------------------------------------------------------------
+// Factor recurrences in vector lanes.
+
+template <class X>
+inline constexpr int kLanes = static_cast<int>(sizeof(X) / sizeof(double));
+
+// Two leapfrogging members of P/2 factor sequences, each member a set of P doubles
+// (re0, im0, re1, im1, ...) held in N vectors X. The reference step of one factor,
+//     older.re = older.re - sigma * newer.im,   older.im = older.im + sigma * newer.re,
+// is done lane by lane as older = older + (-sigma, sigma) * (newer.im, newer.re): the product
+// (-sigma)*x is -(sigma*x) exactly and a + (-b) is a - b, so every lane gets the reference's
+// bits. With Exchanged, the member with its parts exchanged, (im0, re0, im1, re1, ...), is kept
+// alongside and stepped the same way with (sigma, -sigma), so that no shuffle lengthens the
+// dependency chain: one step is a product and a sum, as in the scalar code. Without it (where
+// registers are few) the exchanged member is shuffled from the other at each step.
+template <class X, int P, bool Exchanged>
+struct FactorChain {
+    using Vec = X;
+    static constexpr int N = P / kLanes<X>;
+    X even[N], evenX[N], odd[N], oddX[N];
+    X sigma[N], sigmaX[N];
+
+    // sig[f]: the sigma of sequence f.
+    [[gnu::always_inline]] explicit FactorChain(const double* sig) {
+        for (int i = 0; i < N; ++i) {
+            sigma[i] = lanes(i, [sig](int p) { return p % 2 ? sig[p / 2] : -sig[p / 2]; });
+            sigmaX[i] = lanes(i, [sig](int p) { return p % 2 ? -sig[p / 2] : sig[p / 2]; });
+        }
+    }
+
+    // Both members from their factors e[f], o[f], f < P/2.
+    [[gnu::always_inline]] void set(const Cs* e, const Cs* o) {
+        for (int i = 0; i < N; ++i) {
+            even[i] = lanes(i, [e](int p) { return p % 2 ? e[p / 2].im : e[p / 2].re; });
+            odd[i] = lanes(i, [o](int p) { return p % 2 ? o[p / 2].im : o[p / 2].re; });
+            if constexpr (Exchanged) {
+                evenX[i] = lanes(i, [e](int p) { return p % 2 ? e[p / 2].re : e[p / 2].im; });
+                oddX[i] = lanes(i, [o](int p) { return p % 2 ? o[p / 2].re : o[p / 2].im; });
+            }
+        }
+    }
+
+    // Factor f of the even or the odd member.
+    [[gnu::always_inline]] Cs factor(bool ofOdd, int f) const {
+        const int i = 2 * f / kLanes<X>, l = 2 * f % kLanes<X>;
+        if (ofOdd) return {odd[i][l], odd[i][l + 1]};
+        return {even[i][l], even[i][l + 1]};
+    }
+
+    // Vector i with lane l set to part(i * lanes + l).
+    template <class F>
+    [[gnu::always_inline]] static X lanes(int i, F part) {
+        if constexpr (kLanes<X> == 2) {
+            return X{part(2 * i), part(2 * i + 1)};
+        } else if constexpr (kLanes<X> == 4) {
+            return X{part(4 * i), part(4 * i + 1), part(4 * i + 2), part(4 * i + 3)};
+        } else {
+            return X{part(8 * i),     part(8 * i + 1), part(8 * i + 2), part(8 * i + 3),
+                     part(8 * i + 4), part(8 * i + 5), part(8 * i + 6), part(8 * i + 7)};
+        }
+    }
+
+    static X exchanged(X v) {
+        if constexpr (kLanes<X> == 2) {
+            return __builtin_shufflevector(v, v, 1, 0);
+        } else if constexpr (kLanes<X> == 4) {
+            return __builtin_shufflevector(v, v, 1, 0, 3, 2);
+        } else {
+            return __builtin_shufflevector(v, v, 1, 0, 3, 2, 5, 4, 7, 6);
+        }
+    }
+
+    void leapEven() {
+        for (int i = 0; i < N; ++i) {
+            if constexpr (Exchanged) {
+                even[i] = even[i] + sigma[i] * oddX[i];
+                evenX[i] = evenX[i] + sigmaX[i] * odd[i];
+            } else {
+                even[i] = even[i] + sigma[i] * exchanged(odd[i]);
+            }
+        }
+    }
+    void leapOdd() {
+        for (int i = 0; i < N; ++i) {
+            if constexpr (Exchanged) {
+                odd[i] = odd[i] + sigma[i] * evenX[i];
+                oddX[i] = oddX[i] + sigmaX[i] * even[i];
+            } else {
+                odd[i] = odd[i] + sigma[i] * exchanged(even[i]);
+            }
+        }
+    }
+};
+
+// The factor chains on a path of W lanes, with 4 or 8 doubles per member. On two lanes (16
+// registers of two doubles) the exchanged members do not pay for the registers they take.
+template <int W>
+struct Chains {
+    using X4 = V4;
+    using X8 = V8;
+    static constexpr bool kExchanged = true;
+};
+template <>
+struct Chains<4> {
+    using X4 = V4;
+    using X8 = V4;
+    static constexpr bool kExchanged = true;
+};
+template <>
+struct Chains<2> {
+    using X4 = V2;
+    using X8 = V2;
+    static constexpr bool kExchanged = false;
+};
+template <int W, int P>
+using ChainOf =
+    FactorChain<std::conditional_t<P == 4, typename Chains<W>::X4, typename Chains<W>::X8>, P,
+                Chains<W>::kExchanged>;
+
+// Twisted stage: the reference's TwistedFactors.
+struct TwistedFactors {
+    Cs v1, v2, v3, v4;
+
+    static TwistedFactors derive(Cs v1) {
+        const Cs v3 = tripleConj(v1);
+        return {v1,
+                {kSqrtHalf * (v1.re - v1.im), kSqrtHalf * (v1.im + v1.re)},
+                v3,
+                {kNegSqrtHalf * (v3.re - v3.im), kNegSqrtHalf * (v3.im + v3.re)}};
+    }
+};
+
+// The members of W consecutive points (4 doubles each, s[j] for point j) as 4 vectors of W
+// lanes, out[c] holding part c of every point in the lane order of Pack<W>.
+template <int W>
+inline void transposeFactors(const V4* s, typename Pack<W>::V* out) {
+    if constexpr (W == 2) {
+        out[0] = __builtin_shufflevector(s[0], s[1], 0, 4);
+        out[1] = __builtin_shufflevector(s[0], s[1], 1, 5);
+        out[2] = __builtin_shufflevector(s[0], s[1], 2, 6);
+        out[3] = __builtin_shufflevector(s[0], s[1], 3, 7);
+    } else if constexpr (W == 4) {
+        // Lane order (0 2 1 3).
+        const V4 a = __builtin_shufflevector(s[0], s[2], 0, 4, 2, 6);
+        const V4 b = __builtin_shufflevector(s[0], s[2], 1, 5, 3, 7);
+        const V4 c = __builtin_shufflevector(s[1], s[3], 0, 4, 2, 6);
+        const V4 d = __builtin_shufflevector(s[1], s[3], 1, 5, 3, 7);
+        out[0] = __builtin_shufflevector(a, c, 0, 1, 4, 5);
+        out[1] = __builtin_shufflevector(b, d, 0, 1, 4, 5);
+        out[2] = __builtin_shufflevector(a, c, 2, 3, 6, 7);
+        out[3] = __builtin_shufflevector(b, d, 2, 3, 6, 7);
+    } else {
+        // Lane order (0 4 1 5 2 6 3 7).
+        const V8 z0 = __builtin_shufflevector(s[0], s[1], 0, 1, 2, 3, 4, 5, 6, 7);
+        const V8 z1 = __builtin_shufflevector(s[4], s[5], 0, 1, 2, 3, 4, 5, 6, 7);
+        const V8 z2 = __builtin_shufflevector(s[2], s[3], 0, 1, 2, 3, 4, 5, 6, 7);
+        const V8 z3 = __builtin_shufflevector(s[6], s[7], 0, 1, 2, 3, 4, 5, 6, 7);
+        const V8 a = __builtin_shufflevector(z0, z1, 0, 8, 2, 10, 4, 12, 6, 14);
+        const V8 b = __builtin_shufflevector(z0, z1, 1, 9, 3, 11, 5, 13, 7, 15);
+        const V8 c = __builtin_shufflevector(z2, z3, 0, 8, 2, 10, 4, 12, 6, 14);
+        const V8 d = __builtin_shufflevector(z2, z3, 1, 9, 3, 11, 5, 13, 7, 15);
+        out[0] = __builtin_shufflevector(a, c, 0, 1, 4, 5, 8, 9, 12, 13);
+        out[1] = __builtin_shufflevector(b, d, 0, 1, 4, 5, 8, 9, 12, 13);
+        out[2] = __builtin_shufflevector(a, c, 2, 3, 6, 7, 10, 11, 14, 15);
+        out[3] = __builtin_shufflevector(b, d, 2, 3, 6, 7, 10, 11, 14, 15);
+    }
+}
+
+// The same for 8 points of 8 doubles each, in lane order (0 4 1 5 2 6 3 7).
+inline void transposeFactors8x8(const V8* s, V8* out) {
+    V8 lo[4], hi[4];  // points (j, j+4) side by side within each 128-bit lane
+    for (int j = 0; j < 4; ++j) {
+        lo[j] = __builtin_shufflevector(s[j], s[j + 4], 0, 8, 2, 10, 4, 12, 6, 14);
+        hi[j] = __builtin_shufflevector(s[j], s[j + 4], 1, 9, 3, 11, 5, 13, 7, 15);
+    }
+    for (int h = 0; h < 2; ++h) {
+        const V8* u = h == 0 ? lo : hi;  // 128-bit lanes: parts h, h+2, h+4, h+6
+        const V8 x0 = __builtin_shufflevector(u[0], u[1], 0, 1, 4, 5, 8, 9, 12, 13);
+        const V8 x1 = __builtin_shufflevector(u[0], u[1], 2, 3, 6, 7, 10, 11, 14, 15);
+        const V8 y0 = __builtin_shufflevector(u[2], u[3], 0, 1, 4, 5, 8, 9, 12, 13);
+        const V8 y1 = __builtin_shufflevector(u[2], u[3], 2, 3, 6, 7, 10, 11, 14, 15);
+        out[h] = __builtin_shufflevector(x0, y0, 0, 1, 4, 5, 8, 9, 12, 13);
+        out[h + 4] = __builtin_shufflevector(x0, y0, 2, 3, 6, 7, 10, 11, 14, 15);
+        out[h + 2] = __builtin_shufflevector(x1, y1, 0, 1, 4, 5, 8, 9, 12, 13);
+        out[h + 6] = __builtin_shufflevector(x1, y1, 2, 3, 6, 7, 10, 11, 14, 15);
+    }
+}
+
+// The members of W consecutive points, N vectors X each (s[j*N + i]: vector i of point j), as
+// N * kLanes<X> vectors of W lanes: out[c] holds part c of every point, in the lane order of
+// Pack<W>.
+template <int W, class X, int N>
+inline void transposeParts(const X* s, typename Pack<W>::V* out) {
+    if constexpr (kLanes<X> == 2) {
+        static_assert(W == 2);
+        for (int i = 0; i < N; ++i) {
+            out[2 * i] = __builtin_shufflevector(s[i], s[N + i], 0, 2);
+            out[2 * i + 1] = __builtin_shufflevector(s[i], s[N + i], 1, 3);
+        }
+    } else if constexpr (kLanes<X> == 4) {
+        for (int i = 0; i < N; ++i) {
+            V4 t[W];
+            for (int j = 0; j < W; ++j) t[j] = s[j * N + i];
+            transposeFactors<W>(t, out + 4 * i);
+        }
+    } else {
+        for (int i = 0; i < N; ++i) {
+            if constexpr (W == 8) {
+                V8 t[8];
+                for (int j = 0; j < 8; ++j) t[j] = s[j * N + i];
+                transposeFactors8x8(t, out + 8 * i);
+            } else {
+                V4 lo[W], hi[W];
+                for (int j = 0; j < W; ++j) {
+                    lo[j] = __builtin_shufflevector(s[j * N + i], s[j * N + i], 0, 1, 2, 3);
+                    hi[j] = __builtin_shufflevector(s[j * N + i], s[j * N + i], 4, 5, 6, 7);
+                }
+                transposeFactors<W>(lo, out + 8 * i);
+                transposeFactors<W>(hi, out + 8 * i + 4);
+            }
+        }
+    }
+}
+
+// The factors of the next W points (the chain's odd member at the first of them on entry, at
+// the one after the last on exit), transposed.
+template <int W, class Chain>
+inline void nextFactors(Chain& ch, typename Pack<W>::V* t) {
+    using X = typename Chain::Vec;
+    constexpr int N = Chain::N;
+    X s[W * N];
+    for (int j = 0; j < W; j += 2) {
+        ch.leapEven();
+        for (int i = 0; i < N; ++i) {
+            s[j * N + i] = ch.odd[i];
+            s[(j + 1) * N + i] = ch.even[i];
+        }
+        ch.leapOdd();
+    }
+    transposeParts<W, X, N>(s, t);
+}
+
+// The lanes in reverse order. In the lane order of Pack<W> the point of lane W-1-i is W-1 minus
+// the point of lane i, so this turns the factors of front points k .. k+W-1 into those of the
+// mirror run m-k-W+1 .. m-k.
+template <class V>
+inline V reversed(V v) {
+    if constexpr (sizeof(V) == 16) {
+        return __builtin_shufflevector(v, v, 1, 0);
+    } else if constexpr (sizeof(V) == 32) {
+        return __builtin_shufflevector(v, v, 3, 2, 1, 0);
+    } else {
+        return __builtin_shufflevector(v, v, 7, 6, 5, 4, 3, 2, 1, 0);
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
 // Plain stage
 
-// W points at p (quarter stride q doubles) with factor tables f1, f3 (interleaved, one pair per
-// point): the reference plainPoint.
-template <int W, bool Conj>
-inline void plainPoints(double* p, int q, const double* f1, const double* f3) {
-    using V = typename Pack<W>::V;
+// W points at p (quarter stride q doubles) with factors f1 = w^k, f3 = w^(3k): the reference
+// plainPoint.
+template <int W, bool Conj, class V>
+inline void plainPoints(double* p, int q, C<V> f1, C<V> f3) {
     const C<V> a = ldIn<W, Conj>(p), b = ldIn<W, Conj>(p + q);
     const C<V> c = ldIn<W, Conj>(p + 2 * q), d = ldIn<W, Conj>(p + 3 * q);
     const C<V> g = add(a, c), h = add(b, d), e = sub(a, c), f = sub(b, d);
     st<W>(p, add(g, h));
     st<W>(p + q, sub(g, h));
-    st<W>(p + 2 * q, mul(ld<W>(f1), plusI(e, f)));
-    st<W>(p + 3 * q, mul(ld<W>(f3), minusI(e, f)));
+    st<W>(p + 2 * q, mul(f1, plusI(e, f)));
+    st<W>(p + 3 * q, mul(f3, minusI(e, f)));
 }
 
-template <int W, bool Conj>
-inline void plainRun(double* p, int q, const double* f1, const double* f3, int count) {
-    int i = 0;
-    for (; i + W <= count; i += W) plainPoints<W, Conj>(p + 2 * i, q, f1 + 2 * i, f3 + 2 * i);
-    for (; i < count; ++i) plainPoints<1, Conj>(p + 2 * i, q, f1 + 2 * i, f3 + 2 * i);
+// Front points k .. k+W-1 and their mirrors m-k-W+1 .. m-k with the factors t = (w.re, w.im,
+// u.re, u.im) of w = w^k, u = conj(w^(3k)).
+template <int W, bool Conj, class V>
+inline void plainFrontAndMirror(double* z, int q, int m, int k, const V* t) {
+    // Front: w and conj(u); mirror m-k: (w.im, w.re) and (u.im, -u.re).
+    plainPoints<W, Conj>(z + 2 * k, q, C<V>{t[0], t[1]}, C<V>{t[2], -t[3]});
+    const V wr = reversed(t[0]), wi = reversed(t[1]), ur = reversed(t[2]), ui = reversed(t[3]);
+    plainPoints<W, Conj>(z + 2 * (m - k - W + 1), q, C<V>{wi, wr}, C<V>{ui, -ur});
+}
+
+// The chain carries the sequences (w, u) of B seed blocks, block b at front points 64 b further
+// on; runs of W points from k up to end (of the first block), then one run of each narrower
+// width that fits. The butterflies are done for the first `used` blocks. Every seed block
+// holds an even number of front points (64, or half - 2 - K with half - 2 even).
+template <int W, bool Conj, class Chain>
+inline int plainRuns(double* z, int q, int m, int k, int end, int used, Chain& ch) {
+    using V = typename Pack<W>::V;
+    constexpr int blocks = Chain::N * kLanes<typename Chain::Vec> / 4;
+    for (; k + W - 1 <= end; k += W) {
+        V t[4 * blocks];
+        nextFactors<W>(ch, t);
+        for (int b = 0; b < blocks; ++b) {
+            if (b < used) plainFrontAndMirror<W, Conj>(z, q, m, k + kSeedInterval * b, t + 4 * b);
+        }
+    }
+    if constexpr (W > 2) k = plainRuns<W / 2, Conj>(z, q, m, k, end, used, ch);
+    return k;
 }
 
 template <int W, bool Conj>
@@ -243,52 +526,81 @@ void plainStage(int n, double* z) {
         st<1>(z + 3 * q, minusI(e, f));
     }
 
-    // Factor tables of one seed block: front points K+1 .. end and mirror points m-end .. m-K-1,
-    // in ascending point order.
-    alignas(64) double front1[2 * kSeedInterval], front3[2 * kSeedInterval];
-    alignas(64) double mirror1[2 * kSeedInterval], mirror3[2 * kSeedInterval];
+    // Members (w, u) at the first two points of the seed block starting at K.
+    auto seed = [&a](int K, Cs* e, Cs* o) {
+        if (K == 0) {
+            e[0] = {1.0, 0.0};
+            e[1] = {1.0, 0.0};
+            o[0] = {a.c1, a.s1};
+            o[1] = a.step3;
+        } else {
+            a.seed(K, e[0], o[0]);
+            e[1] = tripleConj(e[0]);
+            o[1] = tripleConj(o[0]);
+        }
+    };
 
-    Cs wEven{1.0, 0.0}, wOdd{a.c1, a.s1};
-    Cs uEven{1.0, 0.0}, uOdd = a.step3;
+    // The members of the last seed block when its points are done: the middle points and the
+    // centre continue from them.
+    Cs wOdd{}, uOdd{}, wEven{};
     const int lastFront = half - 2;
-    for (int K = 0; K < lastFront; K += kSeedInterval) {
-        if (K > 0) {
-            a.seed(K, wEven, wOdd);
-            uEven = tripleConj(wEven);
-            uOdd = tripleConj(wOdd);
+    int K = 0;
+
+    // The smallest stage (n = 64) has the front points 1 and 2 only: two scalar leaps as in
+    // the reference, and one 2-point run for the front, one for the mirrors.
+    if (lastFront == 2) {
+        Cs wE{1.0, 0.0}, wO{a.c1, a.s1}, uE{1.0, 0.0}, uO = a.step3;
+        leap(wE, wO, a.ss);
+        leap(uE, uO, a.ss3);
+        plainPoints<2, Conj>(z + 2, q, C<V2>{V2{wO.re, wE.re}, V2{wO.im, wE.im}},
+                             C<V2>{V2{uO.re, uE.re}, V2{-uO.im, -uE.im}});
+        plainPoints<2, Conj>(z + 2 * (m - 2), q, C<V2>{V2{wE.im, wO.im}, V2{wE.re, wO.re}},
+                             C<V2>{V2{uE.im, uO.im}, V2{-uE.re, -uO.re}});
+        leap(wO, wE, a.ss);
+        leap(uO, uE, a.ss3);
+        wOdd = wO;
+        uOdd = uO;
+        wEven = wE;
+        K = lastFront;
+    }
+
+    // Two seed blocks at a time, their recurrences side by side in one chain, so that two
+    // dependency chains overlap; only the second block can be the last, shorter one. (On two
+    // lanes the butterflies dominate and pairing gains nothing.)
+    if constexpr (W >= 4) {
+        for (; K + kSeedInterval < lastFront; K += 2 * kSeedInterval) {
+            const double sig[4] = {a.ss, a.ss3, a.ss, a.ss3};
+            ChainOf<W, 8> ch(sig);
+            Cs e[4], o[4];
+            seed(K, e, o);
+            seed(K + kSeedInterval, e + 2, o + 2);
+            ch.set(e, o);
+            const int end = K + kSeedInterval;
+            const int endSecond =
+                end + kSeedInterval < lastFront ? end + kSeedInterval : lastFront;
+            const int k = plainRuns<W, Conj>(z, q, m, K + 1, endSecond - kSeedInterval, 2, ch);
+            wOdd = ch.factor(true, 2);
+            uOdd = ch.factor(true, 3);
+            wEven = ch.factor(false, 2);
+            plainRuns<W, Conj>(z, q, m, k, end, 1, ch);
         }
+    }
+    for (; K < lastFront; K += kSeedInterval) {
+        const double sig[2] = {a.ss, a.ss3};
+        ChainOf<W, 4> ch(sig);
+        Cs e[2], o[2];
+        seed(K, e, o);
+        ch.set(e, o);
         const int end = K + kSeedInterval < lastFront ? K + kSeedInterval : lastFront;
-        for (int k = K + 1; k < end; k += 2) {
-            leap(wEven, wOdd, a.ss);
-            leap(uEven, uOdd, a.ss3);
-            const int f = k - (K + 1);  // front index of point k
-            const int r = end - k;      // mirror index of point m-k
-            put(front1, f, wOdd);
-            put(front3, f, {uOdd.re, -uOdd.im});
-            put(front1, f + 1, wEven);
-            put(front3, f + 1, {uEven.re, -uEven.im});
-            put(mirror1, r, {wOdd.im, wOdd.re});
-            put(mirror3, r, {uOdd.im, -uOdd.re});
-            put(mirror1, r - 1, {wEven.im, wEven.re});
-            put(mirror3, r - 1, {uEven.im, -uEven.re});
-            leap(wOdd, wEven, a.ss);
-            leap(uOdd, uEven, a.ss3);
-        }
-        const int count = end - K;
-        plainRun<W, Conj>(z + 2 * (K + 1), q, front1, front3, count);
-        plainRun<W, Conj>(z + 2 * (m - end), q, mirror1, mirror3, count);
+        plainRuns<W, Conj>(z, q, m, K + 1, end, 1, ch);
+        wOdd = ch.factor(true, 0);
+        uOdd = ch.factor(true, 1);
+        wEven = ch.factor(false, 0);
     }
 
     // Middle points: m/2-1 with the odd members, m/2+1 with their mirror forms.
-    {
-        double f1[2], f3[2];
-        put(f1, 0, wOdd);
-        put(f3, 0, {uOdd.re, -uOdd.im});
-        plainPoints<1, Conj>(z + 2 * (half - 1), q, f1, f3);
-        put(f1, 0, {wOdd.im, wOdd.re});
-        put(f3, 0, {uOdd.im, -uOdd.re});
-        plainPoints<1, Conj>(z + 2 * (half + 1), q, f1, f3);
-    }
+    plainPoints<1, Conj>(z + 2 * (half - 1), q, wOdd, Cs{uOdd.re, -uOdd.im});
+    plainPoints<1, Conj>(z + 2 * (half + 1), q, Cs{wOdd.im, wOdd.re}, Cs{uOdd.im, -uOdd.re});
 
     // Centre m/2, as in the reference.
     {
@@ -308,67 +620,46 @@ void plainStage(int n, double* z) {
 // ---------------------------------------------------------------------------------------------
 // Twisted stage
 
-struct TwistedFactors {
-    Cs v1, v2, v3, v4;
-
-    static TwistedFactors derive(Cs v1) {
-        const Cs v3 = tripleConj(v1);
-        return {v1,
-                {kSqrtHalf * (v1.re - v1.im), kSqrtHalf * (v1.im + v1.re)},
-                v3,
-                {kNegSqrtHalf * (v3.re - v3.im), kNegSqrtHalf * (v3.im + v3.re)}};
-    }
-};
-
-inline void leap(TwistedFactors& older, const TwistedFactors& newer, double ss, double ss3) {
-    leap(older.v1, newer.v1, ss);
-    leap(older.v2, newer.v2, ss);
-    leap(older.v3, newer.v3, ss3);
-    leap(older.v4, newer.v4, ss3);
-}
-
-// The reference twistedPoint on W points with factor tables t[0..3] (one pair per point each).
-template <int W>
-inline void twistedPoints(double* p, int q, const double* t1, const double* t2, const double* t3,
-                          const double* t4) {
-    using V = typename Pack<W>::V;
+// The reference twistedPoint on W points with factors f1 .. f4.
+template <int W, class V>
+inline void twistedPoints(double* p, int q, C<V> f1, C<V> f2, C<V> f3, C<V> f4) {
     const C<V> a = ld<W>(p), b = ld<W>(p + q), c = ld<W>(p + 2 * q), d = ld<W>(p + 3 * q);
-    const C<V> u = mul(ld<W>(t1), plusI(a, c)), v = mul(ld<W>(t2), plusI(b, d));
-    const C<V> x = mul(ld<W>(t3), minusI(a, c)), y = mul(ld<W>(t4), minusI(b, d));
+    const C<V> u = mul(f1, plusI(a, c)), v = mul(f2, plusI(b, d));
+    const C<V> x = mul(f3, minusI(a, c)), y = mul(f4, minusI(b, d));
     st<W>(p, add(u, v));
     st<W>(p + q, sub(u, v));
     st<W>(p + 2 * q, add(x, y));
     st<W>(p + 3 * q, sub(x, y));
 }
 
-struct TwistedTable {
-    alignas(64) double t[4][2 * kSeedInterval];
+// Front points k .. k+W-1 and their mirrors m-k-W+1 .. m-k with the factors t = (v1.re, v1.im,
+// v2.re, v2.im, v3.re, v3.im, v4.re, v4.im).
+template <int W, class V>
+inline void twistedFrontAndMirror(double* z, int q, int m, int k, const V* t) {
+    // Front: v1, v2, conj(v3), conj(v4).
+    twistedPoints<W>(z + 2 * k, q, C<V>{t[0], t[1]}, C<V>{t[2], t[3]}, C<V>{t[4], -t[5]},
+                     C<V>{t[6], -t[7]});
+    // Mirror m-k: (v2.im, v2.re), (v1.im, v1.re), (v4.im, -v4.re), (v3.im, -v3.re).
+    V r[8];
+    for (int i = 0; i < 8; ++i) r[i] = reversed(t[i]);
+    twistedPoints<W>(z + 2 * (m - k - W + 1), q, C<V>{r[3], r[2]}, C<V>{r[1], r[0]},
+                     C<V>{r[7], -r[6]}, C<V>{r[5], -r[4]});
+}
 
-    void front(int i, const TwistedFactors& f) {
-        put(t[0], i, f.v1);
-        put(t[1], i, f.v2);
-        put(t[2], i, {f.v3.re, -f.v3.im});
-        put(t[3], i, {f.v4.re, -f.v4.im});
+// As plainRuns, for the twisted factors.
+template <int W, class Chain>
+inline int twistedRuns(double* z, int q, int m, int k, int end, int used, Chain& ch) {
+    using V = typename Pack<W>::V;
+    constexpr int blocks = Chain::N * kLanes<typename Chain::Vec> / 8;
+    for (; k + W - 1 <= end; k += W) {
+        V t[8 * blocks];
+        nextFactors<W>(ch, t);
+        for (int b = 0; b < blocks; ++b) {
+            if (b < used) twistedFrontAndMirror<W>(z, q, m, k + kSeedInterval * b, t + 8 * b);
+        }
     }
-    void mirror(int i, const TwistedFactors& f) {
-        put(t[0], i, {f.v2.im, f.v2.re});
-        put(t[1], i, {f.v1.im, f.v1.re});
-        put(t[2], i, {f.v4.im, -f.v4.re});
-        put(t[3], i, {f.v3.im, -f.v3.re});
-    }
-};
-
-template <int W>
-inline void twistedRun(double* p, int q, const TwistedTable& tb, int count) {
-    int i = 0;
-    for (; i + W <= count; i += W) {
-        twistedPoints<W>(p + 2 * i, q, tb.t[0] + 2 * i, tb.t[1] + 2 * i, tb.t[2] + 2 * i,
-                         tb.t[3] + 2 * i);
-    }
-    for (; i < count; ++i) {
-        twistedPoints<1>(p + 2 * i, q, tb.t[0] + 2 * i, tb.t[1] + 2 * i, tb.t[2] + 2 * i,
-                         tb.t[3] + 2 * i);
-    }
+    if constexpr (W > 2) k = twistedRuns<W / 2>(z, q, m, k, end, used, ch);
+    return k;
 }
 
 template <int W>
@@ -391,52 +682,94 @@ void twistedStage(int n, double* z) {
         st<1>(z + 3 * q, sub(x, y));
     }
 
-    TwistedTable frontT, mirrorT;
-    TwistedFactors even = TwistedFactors::derive({1.0, 0.0});
-    TwistedFactors odd = TwistedFactors::derive({a.c1, a.s1});
+    // Members (v1, v2, v3, v4) at the first two points of the seed block starting at K.
+    auto seed = [&a](int K, Cs* e, Cs* o) {
+        Cs e1{1.0, 0.0}, o1{a.c1, a.s1};
+        if (K > 0) a.seed(K, e1, o1);
+        const TwistedFactors fe = TwistedFactors::derive(e1), fo = TwistedFactors::derive(o1);
+        e[0] = fe.v1, e[1] = fe.v2, e[2] = fe.v3, e[3] = fe.v4;
+        o[0] = fo.v1, o[1] = fo.v2, o[2] = fo.v3, o[3] = fo.v4;
+    };
+
+    // The members of the last seed block when its points are done.
+    Cs last[4]{}, lastEven1{};
     const int lastFront = half - 2;
-    for (int K = 0; K < lastFront; K += kSeedInterval) {
-        if (K > 0) {
-            Cs e, o;
-            a.seed(K, e, o);
-            even = TwistedFactors::derive(e);
-            odd = TwistedFactors::derive(o);
-        }
-        const int end = K + kSeedInterval < lastFront ? K + kSeedInterval : lastFront;
-        for (int k = K + 1; k < end; k += 2) {
-            leap(even, odd, a.ss, a.ss3);
-            const int f = k - (K + 1);
-            const int r = end - k;
-            frontT.front(f, odd);
-            frontT.front(f + 1, even);
-            mirrorT.mirror(r, odd);
-            mirrorT.mirror(r - 1, even);
-            leap(odd, even, a.ss, a.ss3);
-        }
-        const int count = end - K;
-        twistedRun<W>(z + 2 * (K + 1), q, frontT, count);
-        twistedRun<W>(z + 2 * (m - end), q, mirrorT, count);
+    int K = 0;
+
+    // n = 64, as in the plain stage.
+    if (lastFront == 2) {
+        TwistedFactors e = TwistedFactors::derive({1.0, 0.0});
+        TwistedFactors o = TwistedFactors::derive({a.c1, a.s1});
+        leap(e.v1, o.v1, a.ss);
+        leap(e.v2, o.v2, a.ss);
+        leap(e.v3, o.v3, a.ss3);
+        leap(e.v4, o.v4, a.ss3);
+        twistedPoints<2>(z + 2, q, C<V2>{V2{o.v1.re, e.v1.re}, V2{o.v1.im, e.v1.im}},
+                         C<V2>{V2{o.v2.re, e.v2.re}, V2{o.v2.im, e.v2.im}},
+                         C<V2>{V2{o.v3.re, e.v3.re}, V2{-o.v3.im, -e.v3.im}},
+                         C<V2>{V2{o.v4.re, e.v4.re}, V2{-o.v4.im, -e.v4.im}});
+        twistedPoints<2>(z + 2 * (m - 2), q, C<V2>{V2{e.v2.im, o.v2.im}, V2{e.v2.re, o.v2.re}},
+                         C<V2>{V2{e.v1.im, o.v1.im}, V2{e.v1.re, o.v1.re}},
+                         C<V2>{V2{e.v4.im, o.v4.im}, V2{-e.v4.re, -o.v4.re}},
+                         C<V2>{V2{e.v3.im, o.v3.im}, V2{-e.v3.re, -o.v3.re}});
+        leap(o.v1, e.v1, a.ss);
+        leap(o.v2, e.v2, a.ss);
+        leap(o.v3, e.v3, a.ss3);
+        leap(o.v4, e.v4, a.ss3);
+        last[0] = o.v1;
+        last[1] = o.v2;
+        last[2] = o.v3;
+        last[3] = o.v4;
+        lastEven1 = e.v1;
+        K = lastFront;
     }
 
+    // Two seed blocks side by side as in the plain stage; with 8 doubles per member that pays
+    // only where 8-lane vectors (and their 32 registers) are at hand.
+    if constexpr (W == 8) {
+        for (; K + kSeedInterval < lastFront; K += 2 * kSeedInterval) {
+            const double sig[8] = {a.ss, a.ss, a.ss3, a.ss3, a.ss, a.ss, a.ss3, a.ss3};
+            ChainOf<W, 16> ch(sig);
+            Cs e[8], o[8];
+            seed(K, e, o);
+            seed(K + kSeedInterval, e + 4, o + 4);
+            ch.set(e, o);
+            const int end = K + kSeedInterval;
+            const int endSecond =
+                end + kSeedInterval < lastFront ? end + kSeedInterval : lastFront;
+            const int k = twistedRuns<W>(z, q, m, K + 1, endSecond - kSeedInterval, 2, ch);
+            for (int f = 0; f < 4; ++f) last[f] = ch.factor(true, 4 + f);
+            lastEven1 = ch.factor(false, 4);
+            twistedRuns<W>(z, q, m, k, end, 1, ch);
+        }
+    }
+    for (; K < lastFront; K += kSeedInterval) {
+        const double sig[4] = {a.ss, a.ss, a.ss3, a.ss3};
+        ChainOf<W, 8> ch(sig);
+        Cs e[4], o[4];
+        seed(K, e, o);
+        ch.set(e, o);
+        const int end = K + kSeedInterval < lastFront ? K + kSeedInterval : lastFront;
+        twistedRuns<W>(z, q, m, K + 1, end, 1, ch);
+        for (int f = 0; f < 4; ++f) last[f] = ch.factor(true, f);
+        lastEven1 = ch.factor(false, 0);
+    }
+
+    // Middle points m/2-1 and m/2+1 with the odd members.
     {
-        TwistedTable one;
-        one.front(0, odd);
-        twistedRun<1>(z + 2 * (half - 1), q, one, 1);
-        one.mirror(0, odd);
-        twistedRun<1>(z + 2 * (half + 1), q, one, 1);
+        const Cs v1 = last[0], v2 = last[1], v3 = last[2], v4 = last[3];
+        twistedPoints<1>(z + 2 * (half - 1), q, v1, v2, Cs{v3.re, -v3.im}, Cs{v4.re, -v4.im});
+        twistedPoints<1>(z + 2 * (half + 1), q, Cs{v2.im, v2.re}, Cs{v1.im, v1.re},
+                         Cs{v4.im, -v4.re}, Cs{v3.im, -v3.re});
     }
 
     // Centre m/2: one more step of v1 gives (r1, r2) ~ e^(i pi/8).
     {
-        const Cs r{even.v1.re - a.ss * odd.v1.im, even.v1.im + a.ss * odd.v1.re};
+        const Cs e1 = lastEven1, o1 = last[0];
+        const Cs r{e1.re - a.ss * o1.im, e1.im + a.ss * o1.re};
         const Cs rs{r.im, r.re};
         const Cs rn{-r.re, -r.im};
-        double t1[2], t2[2], t3[2], t4[2];
-        put(t1, 0, r);
-        put(t2, 0, rs);
-        put(t3, 0, rs);
-        put(t4, 0, rn);
-        twistedPoints<1>(z + 2 * half, q, t1, t2, t3, t4);
+        twistedPoints<1>(z + 2 * half, q, r, rs, rs, rn);
     }
 }
 
