@@ -4,10 +4,13 @@
 //   BM_Transform/<path>/<log2 points>   forward transform, in place
 //   BM_TransformPair/<path>/<log2>      forward then inverse (what a product costs in transforms)
 //   BM_Fftw/<log2 points>               FFTW forward, in place
+//   BM_Stage/<path>/<stage>/<log2 n>    one first stage on n doubles (plain, conj or twisted),
+//                                       called on consecutive blocks of a 256 KiB buffer
 #include <benchmark/benchmark.h>
 #include <fftw3.h>
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <random>
 #include <string>
@@ -70,6 +73,30 @@ void fftw(benchmark::State& state) {
     fftw_free(data);
 }
 
+void stage(benchmark::State& state, FftPath path, int which) {
+    if (!oskelon::fftPathSupported(path)) {
+        state.SkipWithError("path not offered by this CPU");
+        return;
+    }
+    const oskelon::FftStages& s = oskelon::fftStages(path);
+    void (*const fn)(int, double*) =
+        which == 0 ? s.quarterStage : which == 1 ? s.quarterStageConj : s.twistedQuarterStage;
+    const int n = 1 << state.range(0);
+    const int total = n > (1 << 15) ? n : (1 << 15);
+    Buffer data = alignedDoubles(total), fresh = alignedDoubles(total);
+    fillRandom(fresh.get(), total);
+    std::memcpy(data.get(), fresh.get(), total * sizeof(double));
+    long calls = 0;
+    for (auto _ : state) {
+        // Stages grow the values; a fresh copy now and then keeps them finite.
+        if (++calls % 256 == 0) std::memcpy(data.get(), fresh.get(), total * sizeof(double));
+        for (int b = 0; b < total; b += n) fn(n, data.get() + b);
+        benchmark::ClobberMemory();
+    }
+    state.counters["calls"] = benchmark::Counter(static_cast<double>(calls) * (total / n),
+                                                 benchmark::Counter::kIsRate);
+}
+
 int registerAll() {
     for (FftPath path : oskelon::kAllFftPaths) {
         const std::string name = oskelon::fftPathName(path);
@@ -81,6 +108,16 @@ int registerAll() {
                                      [path](benchmark::State& s) { transform(s, path, true); })
             ->DenseRange(10, 22, 4)
             ->Unit(benchmark::kMicrosecond);
+    }
+    for (FftPath path : oskelon::kAllFftPaths) {
+        const char* kinds[] = {"plain", "conj", "twisted"};
+        for (int which = 0; which < 3; ++which) {
+            const std::string name =
+                std::string("BM_Stage/") + oskelon::fftPathName(path) + "/" + kinds[which];
+            benchmark::RegisterBenchmark(name.c_str(), [path, which](benchmark::State& s) {
+                stage(s, path, which);
+            })->DenseRange(6, 20, 1)->Unit(benchmark::kMicrosecond);
+        }
     }
     benchmark::RegisterBenchmark("BM_Fftw", fftw)->DenseRange(10, 22, 1)->Unit(
         benchmark::kMicrosecond);
