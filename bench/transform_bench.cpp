@@ -79,8 +79,9 @@ void stage(benchmark::State& state, FftPath path, int which) {
         return;
     }
     const oskelon::FftStages& s = oskelon::fftStages(path);
-    void (*const fn)(int, double*) =
-        which == 0 ? s.quarterStage : which == 1 ? s.quarterStageConj : s.twistedQuarterStage;
+    void (*const fn)(int, double*) = which == 0   ? s.quarterStage
+                                     : which == 1 ? s.quarterStageConj
+                                                  : s.twistedQuarterStage;
     const int n = 1 << state.range(0);
     const int total = n > (1 << 15) ? n : (1 << 15);
     Buffer data = alignedDoubles(total), fresh = alignedDoubles(total);
@@ -93,8 +94,8 @@ void stage(benchmark::State& state, FftPath path, int which) {
         for (int b = 0; b < total; b += n) fn(n, data.get() + b);
         benchmark::ClobberMemory();
     }
-    state.counters["calls"] = benchmark::Counter(static_cast<double>(calls) * (total / n),
-                                                 benchmark::Counter::kIsRate);
+    state.counters["calls"] =
+        benchmark::Counter(static_cast<double>(calls) * (total / n), benchmark::Counter::kIsRate);
 }
 
 int registerAll() {
@@ -114,13 +115,15 @@ int registerAll() {
         for (int which = 0; which < 3; ++which) {
             const std::string name =
                 std::string("BM_Stage/") + oskelon::fftPathName(path) + "/" + kinds[which];
-            benchmark::RegisterBenchmark(name.c_str(), [path, which](benchmark::State& s) {
-                stage(s, path, which);
-            })->DenseRange(6, 20, 1)->Unit(benchmark::kMicrosecond);
+            benchmark::RegisterBenchmark(
+                name.c_str(), [path, which](benchmark::State& s) { stage(s, path, which); })
+                ->DenseRange(6, 20, 1)
+                ->Unit(benchmark::kMicrosecond);
         }
     }
-    benchmark::RegisterBenchmark("BM_Fftw", fftw)->DenseRange(10, 22, 1)->Unit(
-        benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("BM_Fftw", fftw)
+        ->DenseRange(10, 22, 1)
+        ->Unit(benchmark::kMicrosecond);
     return 0;
 }
 

@@ -576,8 +576,7 @@ void plainStage(int n, double* z) {
             seed(K + kSeedInterval, e + 2, o + 2);
             ch.set(e, o);
             const int end = K + kSeedInterval;
-            const int endSecond =
-                end + kSeedInterval < lastFront ? end + kSeedInterval : lastFront;
+            const int endSecond = end + kSeedInterval < lastFront ? end + kSeedInterval : lastFront;
             const int k = plainRuns<W, Conj>(z, q, m, K + 1, endSecond - kSeedInterval, 2, ch);
             wOdd = ch.factor(true, 2);
             uOdd = ch.factor(true, 3);
@@ -735,8 +734,7 @@ void twistedStage(int n, double* z) {
             seed(K + kSeedInterval, e + 4, o + 4);
             ch.set(e, o);
             const int end = K + kSeedInterval;
-            const int endSecond =
-                end + kSeedInterval < lastFront ? end + kSeedInterval : lastFront;
+            const int endSecond = end + kSeedInterval < lastFront ? end + kSeedInterval : lastFront;
             const int k = twistedRuns<W>(z, q, m, K + 1, endSecond - kSeedInterval, 2, ch);
             for (int f = 0; f < 4; ++f) last[f] = ch.factor(true, 4 + f);
             lastEven1 = ch.factor(false, 4);

@@ -174,7 +174,8 @@ void splitAndMultiplyInto(int n, double* a, double* q) {
 
 }  // namespace
 
-OSKELON_CARRY_CLONES void mpToDoubles(int count, int radix, int n, int start, const MpNumber& number, double* array) {
+OSKELON_CARRY_CLONES void mpToDoubles(int count, int radix, int n, int start,
+                                      const MpNumber& number, double* array) {
     const std::int16_t* w = number.words();
     int c = 0;
     int w0 = 0;

@@ -53,8 +53,8 @@ struct DifferenceRule {
 
 }  // namespace
 
-OSKELON_CARRY_CLONES int addWords(int wordCount, int radix, int shift, const std::int16_t* x, const std::int16_t* y,
-             std::int16_t* out) {
+OSKELON_CARRY_CLONES int addWords(int wordCount, int radix, int shift, const std::int16_t* x,
+                                  const std::int16_t* y, std::int16_t* out) {
     const int s = std::min(shift, wordCount);
     int carry = detail::resolveCarries(s, wordCount, 0, SumRule<true>{x, y, s, out, radix});
     carry = detail::resolveCarries(0, s, carry, SumRule<false>{x, y, s, out, radix});
@@ -66,8 +66,8 @@ OSKELON_CARRY_CLONES int addWords(int wordCount, int radix, int shift, const std
     return 1;
 }
 
-OSKELON_CARRY_CLONES int subWords(int wordCount, int radix, int shift, const std::int16_t* x, const std::int16_t* y,
-             std::int16_t* out) {
+OSKELON_CARRY_CLONES int subWords(int wordCount, int radix, int shift, const std::int16_t* x,
+                                  const std::int16_t* y, std::int16_t* out) {
     const int s = std::min(shift, wordCount);
     const int borrow =
         detail::resolveCarries(s, wordCount, 0, DifferenceRule<true>{x, y, s, out, radix});

@@ -2,8 +2,6 @@
 // fixed kernels of the leaves blocks, the cache-blocked permutations and the whole transform in
 // both directions, at every length from 2 to 2^23 doubles. Paths the CPU does not offer are
 // skipped (and say so).
-#include "fft/fft_path.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -15,6 +13,7 @@
 
 #include "fft/complex_fft.h"
 #include "fft/fft_oracle.h"
+#include "fft/fft_path.h"
 #include "fft/stage_kernels.h"
 
 namespace oskelon {
@@ -55,15 +54,29 @@ std::vector<double> awkwardOperand(int n, std::uint64_t seed) {
     std::vector<double> d(static_cast<std::size_t>(n));
     for (std::size_t i = 0; i < d.size(); ++i) {
         switch (kind(gen)) {
-            case 0: d[i] = 0.0; break;
-            case 1: d[i] = -0.0; break;
-            case 2: d[i] = i > 0 ? d[i - 1] : 1.0; break;
-            case 3: d[i] = i > 1 ? -d[i - 2] : -1.0; break;
+            case 0:
+                d[i] = 0.0;
+                break;
+            case 1:
+                d[i] = -0.0;
+                break;
+            case 2:
+                d[i] = i > 0 ? d[i - 1] : 1.0;
+                break;
+            case 3:
+                d[i] = i > 1 ? -d[i - 2] : -1.0;
+                break;
             case 4:
-            case 5: d[i] = small(gen); break;
+            case 5:
+                d[i] = small(gen);
+                break;
             case 6:
-            case 7: d[i] = std::ldexp(unit(gen), exponent(gen)); break;
-            default: d[i] = unit(gen); break;
+            case 7:
+                d[i] = std::ldexp(unit(gen), exponent(gen));
+                break;
+            default:
+                d[i] = unit(gen);
+                break;
         }
     }
     return d;
@@ -141,9 +154,9 @@ TEST_P(FftPathTest, LeavesAreBitIdentical) {
 // with 1 instead of no product) shows up here even where random data would not reveal it.
 TEST_P(FftPathTest, LeavesKeepTheSignsOfZeros) {
     for (StageFn fast : {this->fast().leavesPlain, this->fast().leavesTwisted}) {
-        const StageFn reference =
-            fast == this->fast().leavesPlain ? this->reference().leavesPlain
-                                             : this->reference().leavesTwisted;
+        const StageFn reference = fast == this->fast().leavesPlain
+                                      ? this->reference().leavesPlain
+                                      : this->reference().leavesTwisted;
         for (int n : {64, 128}) {
             int failures = 0;
             std::mt19937_64 gen(n);
@@ -221,8 +234,7 @@ TEST(FftPath, NamesAndSupport) {
     for (FftPath p : {FftPath::Sse2, FftPath::Avx2, FftPath::Avx512}) {
         EXPECT_NE(fftStages(p).quarterStage, fftStages(FftPath::Scalar).quarterStage)
             << fftPathName(p);
-        EXPECT_NE(fftStages(p).bitReverse, fftStages(FftPath::Scalar).bitReverse)
-            << fftPathName(p);
+        EXPECT_NE(fftStages(p).bitReverse, fftStages(FftPath::Scalar).bitReverse) << fftPathName(p);
     }
     for (FftPath p : {FftPath::Avx2, FftPath::Avx512}) {
         EXPECT_NE(fftStages(p).leavesPlain, fftStages(FftPath::Scalar).leavesPlain)

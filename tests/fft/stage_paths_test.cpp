@@ -216,8 +216,8 @@ TEST_P(StagePathTest, StagesFollowTheirFormulas) {
                 }
                 for (int Q = 0; Q < 4; ++Q) {
                     const double* p = out.data() + Q * q + 2 * j;
-                    worst = std::max(worst, static_cast<double>(std::hypot(p[0] - want[Q].re,
-                                                                           p[1] - want[Q].im)));
+                    worst = std::max(worst, static_cast<double>(
+                                                std::hypot(p[0] - want[Q].re, p[1] - want[Q].im)));
                 }
             }
             // Inputs are below 1 in modulus per part, outputs below 4*sqrt(2); factors are within
