@@ -31,6 +31,7 @@
 #include <utility>
 
 #include "fft/fft_arith.h"
+#include "fft/split_complex.h"
 
 namespace oskelon::leaves {
 namespace {
@@ -55,34 +56,14 @@ inline constexpr int kWidth = static_cast<int>(sizeof(V) / sizeof(double));
 template <class V>
 using MaskOf = std::conditional_t<kWidth<V> == 4, M4, M8>;
 
-// Complex values as separate real and imaginary parts: one point per lane.
-template <class V>
-struct C {
-    V re, im;
-};
-using Cs = C<double>;
-
-// The helpers of fft_arith.h, lane by lane.
-template <class V>
-inline C<V> add(C<V> a, C<V> b) {
-    return {a.re + b.re, a.im + b.im};
-}
-template <class V>
-inline C<V> sub(C<V> a, C<V> b) {
-    return {a.re - b.re, a.im - b.im};
-}
-template <class V>
-inline C<V> plusI(C<V> a, C<V> b) {
-    return {a.re - b.im, a.im + b.re};
-}
-template <class V>
-inline C<V> minusI(C<V> a, C<V> b) {
-    return {a.re + b.im, a.im - b.re};
-}
-template <class V>
-inline C<V> mul(C<V> f, C<V> z) {
-    return {f.re * z.re - f.im * z.im, f.im * z.re + f.re * z.im};
-}
+// Complex values as separate real and imaginary parts, one point per lane, and their helpers.
+using split::add;
+using split::C;
+using split::Cs;
+using split::minusI;
+using split::mul;
+using split::plusI;
+using split::sub;
 
 // A vector (or index vector) whose lane i is f(i).
 template <class T, class F, std::size_t... I>

@@ -32,6 +32,7 @@
 #include <type_traits>
 
 #include "fft/fft_arith.h"
+#include "fft/split_complex.h"
 
 namespace oskelon::simd {
 namespace {
@@ -122,10 +123,13 @@ struct Pack<1> {
     }
 };
 
-template <class V>
-struct C {
-    V re, im;
-};
+using split::add;
+using split::C;
+using split::Cs;
+using split::minusI;
+using split::mul;
+using split::plusI;
+using split::sub;
 
 template <int W>
 inline C<typename Pack<W>::V> ld(const double* p) {
@@ -145,32 +149,8 @@ inline C<typename Pack<W>::V> ldIn(const double* p) {
     return v;
 }
 
-// The reference helpers of fft_arith.h, over any value type.
-template <class V>
-inline C<V> add(C<V> a, C<V> b) {
-    return {a.re + b.re, a.im + b.im};
-}
-template <class V>
-inline C<V> sub(C<V> a, C<V> b) {
-    return {a.re - b.re, a.im - b.im};
-}
-template <class V>
-inline C<V> plusI(C<V> a, C<V> b) {
-    return {a.re - b.im, a.im + b.re};
-}
-template <class V>
-inline C<V> minusI(C<V> a, C<V> b) {
-    return {a.re + b.im, a.im - b.re};
-}
-template <class V>
-inline C<V> mul(C<V> f, C<V> z) {
-    return {f.re * z.re - f.im * z.im, f.im * z.re + f.re * z.im};
-}
-
 // ---------------------------------------------------------------------------------------------
 // Scalar factor arithmetic, as in stage_kernels.cpp.
-
-using Cs = C<double>;
 
 inline Cs tripleConj(Cs w) {
     const double t = 4.0 * w.im * w.re;
