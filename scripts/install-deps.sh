@@ -10,8 +10,9 @@ packages=(
     # Test oracles only: the product never links GMP or MPFR.
     libgmp-dev libmpfr-dev
     # Benchmark yardsticks only (bench/, bench/compare): FFTW's transform, MPFR's pi on GMP and
-    # CLN's pi program; none of them is linked into the product. linux-perf for profiling.
-    libfftw3-dev pi linux-perf
+    # CLN's pi program; none of them is linked into the product. time for bench/compare's
+    # timings, linux-perf for profiling.
+    libfftw3-dev pi time linux-perf
     # The desktop window: Qt 6 Widgets and its SVG module (the icon), a Japanese Gothic font,
     # and a virtual X server for the window tests and scripts/screenshot.sh.
     qt6-base-dev qt6-svg-dev fonts-noto-cjk
