@@ -20,7 +20,9 @@
 // instruction set cannot change their results; on x86-64 Linux they are compiled for AVX-512BW,
 // AVX2 (the x86-64 levels v4 and v3) and the baseline, and the loader picks the widest the CPU
 // offers (2 to 2.6 times faster than the baseline's 128-bit vectors for a sum of 2^19 words).
-#if defined(__GNUC__) && defined(__x86_64__) && defined(__linux__)
+// ThreadSanitizer cannot run the loader's resolvers of such clones (they run before its runtime
+// is set up), so its builds keep the baseline only.
+#if defined(__GNUC__) && defined(__x86_64__) && defined(__linux__) && !defined(__SANITIZE_THREAD__)
 #define OSKELON_CARRY_CLONES [[gnu::target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default")]]
 #else
 #define OSKELON_CARRY_CLONES
