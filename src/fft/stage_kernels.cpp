@@ -14,6 +14,7 @@
 #include <cmath>
 
 #include "fft/fft_arith.h"
+#include "fft/stage_factors.h"
 
 namespace oskelon {
 namespace {
@@ -25,49 +26,10 @@ using detail::kNegSqrtHalf;
 using detail::kSqrtHalf;
 using detail::Quad;
 
-constexpr int kSeedInterval = 64;  // points of a quarter between two cos/sin seeds
-
-// One double step of a leapfrogging member: `older` holds v(k) on entry and v(k+2) on exit,
-// `newer` is v(k+1).
-inline void leap(Cx& older, Cx newer, double sigma) {
-    older.re = older.re - sigma * newer.im;
-    older.im = older.im + sigma * newer.re;
-}
-
-// (cos 3phi, -sin 3phi) from (cos phi, sin phi): with t = 4 sin phi cos phi,
-// cos 3phi = cos phi (1 - 4 sin^2 phi) and -sin 3phi = sin phi (1 - 4 cos^2 phi).
-inline Cx tripleConj(Cx w) {
-    const double t = 4.0 * w.im * w.re;
-    return {w.re - t * w.im, w.im - t * w.re};
-}
-
-// The angle quantities of one stage call: delta = (pi/2)/divisor with the stored pi/2, divisor
-// n/4 in the plain stages and n/2 in the twisted one; theta = 2*delta is the step between
-// neighbouring points, so the base sequence is e^(ik theta) (2 pi/M or pi/M per point, M = n/2).
-struct StepAngle {
-    double delta;
-    double c1, s1;  // cos theta, sin theta
-    double ss;      // 2 sin theta, sigma of the single-angle sequences
-    Cx step3;       // (cos 3theta, -sin 3theta)
-    double ss3;     // -2 sin 3theta, sigma of the conjugated triple-angle sequences
-
-    explicit StepAngle(int divisor) {
-        delta = kHalfPi / static_cast<double>(divisor);
-        const double theta = delta + delta;
-        c1 = std::cos(theta);
-        s1 = std::sin(theta);
-        ss = s1 + s1;
-        step3 = tripleConj({c1, s1});
-        ss3 = step3.im + step3.im;
-    }
-
-    // The base sequence at K (even member) and K+1 (odd member), K > 0.
-    void seed(int K, Cx& even, Cx& odd) const {
-        const double phi = static_cast<double>(2 * K) * delta;
-        even = {std::cos(phi), std::sin(phi)};
-        odd = {c1 * even.re - s1 * even.im, s1 * even.re + c1 * even.im};
-    }
-};
+using stage_factors::kSeedInterval;
+using stage_factors::leap;
+using stage_factors::tripleConj;
+using StepAngle = stage_factors::StepAngle<Cx>;
 
 // ---------------------------------------------------------------------------------------------
 // Plain stage

@@ -33,6 +33,7 @@
 
 #include "fft/fft_arith.h"
 #include "fft/split_complex.h"
+#include "fft/stage_factors.h"
 
 namespace oskelon::simd {
 namespace {
@@ -150,43 +151,12 @@ inline C<typename Pack<W>::V> ldIn(const double* p) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Scalar factor arithmetic, as in stage_kernels.cpp.
+// Scalar factor arithmetic, the reference's own (stage_factors.h).
 
-inline Cs tripleConj(Cs w) {
-    const double t = 4.0 * w.im * w.re;
-    return {w.re - t * w.im, w.im - t * w.re};
-}
-
-inline void leap(Cs& older, Cs newer, double sigma) {
-    older.re = older.re - sigma * newer.im;
-    older.im = older.im + sigma * newer.re;
-}
-
-struct StepAngle {
-    double delta;
-    double c1, s1;
-    double ss;
-    Cs step3;
-    double ss3;
-
-    explicit StepAngle(int divisor) {
-        delta = kHalfPi / static_cast<double>(divisor);
-        const double theta = delta + delta;
-        c1 = std::cos(theta);
-        s1 = std::sin(theta);
-        ss = s1 + s1;
-        step3 = tripleConj({c1, s1});
-        ss3 = step3.im + step3.im;
-    }
-
-    void seed(int K, Cs& even, Cs& odd) const {
-        const double phi = static_cast<double>(2 * K) * delta;
-        even = {std::cos(phi), std::sin(phi)};
-        odd = {c1 * even.re - s1 * even.im, s1 * even.re + c1 * even.im};
-    }
-};
-
-constexpr int kSeedInterval = 64;
+using stage_factors::kSeedInterval;
+using stage_factors::leap;
+using stage_factors::tripleConj;
+using StepAngle = stage_factors::StepAngle<Cs>;
 
 // ---------------------------------------------------------------------------------------------
 // Factor recurrences in vector lanes.

@@ -1,0 +1,63 @@
+// The scalar factor arithmetic of the quarter stages, shared by the reference (stage_kernels.cpp)
+// and the vector paths (stage_simd.h), over any complex type with fields re and im.
+//
+// Everything has internal linkage: the header is compiled into translation units with different
+// instruction sets, and no function compiled for a wider one may be shared with another unit.
+#pragma once
+
+#include <cmath>
+
+#include "fft/fft_arith.h"
+
+namespace oskelon::stage_factors {
+namespace {
+
+constexpr int kSeedInterval = 64;  // points of a quarter between two cos/sin seeds
+
+// One double step of a leapfrogging member: `older` holds v(k) on entry and v(k+2) on exit,
+// `newer` is v(k+1).
+template <class Z>
+inline void leap(Z& older, Z newer, double sigma) {
+    older.re = older.re - sigma * newer.im;
+    older.im = older.im + sigma * newer.re;
+}
+
+// (cos 3phi, -sin 3phi) from (cos phi, sin phi): with t = 4 sin phi cos phi,
+// cos 3phi = cos phi (1 - 4 sin^2 phi) and -sin 3phi = sin phi (1 - 4 cos^2 phi).
+template <class Z>
+inline Z tripleConj(Z w) {
+    const double t = 4.0 * w.im * w.re;
+    return {w.re - t * w.im, w.im - t * w.re};
+}
+
+// The angle quantities of one stage call: delta = (pi/2)/divisor with the stored pi/2, divisor
+// n/4 in the plain stages and n/2 in the twisted one; theta = 2*delta is the step between
+// neighbouring points, so the base sequence is e^(ik theta) (2 pi/M or pi/M per point, M = n/2).
+template <class Z>
+struct StepAngle {
+    double delta;
+    double c1, s1;  // cos theta, sin theta
+    double ss;      // 2 sin theta, sigma of the single-angle sequences
+    Z step3;        // (cos 3theta, -sin 3theta)
+    double ss3;     // -2 sin 3theta, sigma of the conjugated triple-angle sequences
+
+    explicit StepAngle(int divisor) {
+        delta = detail::kHalfPi / static_cast<double>(divisor);
+        const double theta = delta + delta;
+        c1 = std::cos(theta);
+        s1 = std::sin(theta);
+        ss = s1 + s1;
+        step3 = tripleConj(Z{c1, s1});
+        ss3 = step3.im + step3.im;
+    }
+
+    // The base sequence at K (even member) and K+1 (odd member), K > 0.
+    void seed(int K, Z& even, Z& odd) const {
+        const double phi = static_cast<double>(2 * K) * delta;
+        even = {std::cos(phi), std::sin(phi)};
+        odd = {c1 * even.re - s1 * even.im, s1 * even.re + c1 * even.im};
+    }
+};
+
+}  // namespace
+}  // namespace oskelon::stage_factors
