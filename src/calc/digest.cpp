@@ -1,5 +1,7 @@
 #include "calc/digest.h"
 
+// xxHash compiled into this file: the same code on every platform, no library to link.
+#define XXH_INLINE_ALL
 #include <xxhash.h>
 
 #include <cstdio>
