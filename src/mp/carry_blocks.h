@@ -17,20 +17,54 @@
 #include <cstdint>
 
 // The loops built on resolveCarries are integer code (and exact conversions to double), so the
-// instruction set cannot change their results; on x86-64 Linux they are compiled for AVX-512BW,
-// AVX2 (the x86-64 levels v4 and v3) and the baseline, and the loader picks the widest the CPU
-// offers (2 to 2.6 times faster than the baseline's 128-bit vectors for a sum of 2^19 words).
-// ThreadSanitizer cannot run the loader's resolvers of such clones (they run before its runtime
-// is set up), so its builds keep the baseline only.
-#if defined(__GNUC__) && defined(__x86_64__) && defined(__linux__) && !defined(__SANITIZE_THREAD__)
-#define OSKELON_CARRY_CLONES [[gnu::target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default")]]
-#else
-#define OSKELON_CARRY_CLONES
-#endif
-
+// instruction set cannot change their results. Each is compiled three times, for the x86-64
+// levels v4 (AVX-512BW) and v3 (AVX2) and for the baseline, and runCarryLoop picks the widest
+// the CPU offers, once per process (2 to 2.6 times faster than the baseline's 128-bit vectors
+// for a sum of 2^19 words). The choice is the program's own, not the loader's, so it works the
+// same on every platform and under every sanitizer.
 namespace oskelon::detail {
 
 inline constexpr int kCarryBlock = 256;
+
+enum class CarryLevel { Baseline, V3, V4 };
+
+// The widest level this CPU and its operating system support; decided on the first call.
+CarryLevel carryLevel();
+
+// Loop::run(args...) compiled for each level; Loop::run must be always_inline so that each copy
+// is compiled for the level of its caller.
+template <class Loop, class... Args>
+[[gnu::target("arch=x86-64-v4")]] auto runCarryLoopV4(Args... args) {
+    return Loop::run(args...);
+}
+template <class Loop, class... Args>
+[[gnu::target("arch=x86-64-v3")]] auto runCarryLoopV3(Args... args) {
+    return Loop::run(args...);
+}
+template <class Loop, class... Args>
+auto runCarryLoopBaseline(Args... args) {
+    return Loop::run(args...);
+}
+
+// Runs Loop::run(args...) at the given level (which the CPU must support).
+template <class Loop, class... Args>
+auto runCarryLoopAt(CarryLevel level, Args... args) {
+    switch (level) {
+        case CarryLevel::V4:
+            return runCarryLoopV4<Loop>(args...);
+        case CarryLevel::V3:
+            return runCarryLoopV3<Loop>(args...);
+        case CarryLevel::Baseline:
+            break;
+    }
+    return runCarryLoopBaseline<Loop>(args...);
+}
+
+// Runs Loop::run(args...) at the widest level the CPU supports.
+template <class Loop, class... Args>
+auto runCarryLoop(Args... args) {
+    return runCarryLoopAt<Loop>(carryLevel(), args...);
+}
 
 // Resolves positions hi-1 down to lo, starting with carry `carry`, and returns the carry out of
 // position lo. The rule supplies, for position p:

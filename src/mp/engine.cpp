@@ -172,42 +172,49 @@ void splitAndMultiplyInto(int n, double* a, double* q) {
     });
 }
 
+struct ToDoubles {
+    [[gnu::always_inline]] static void run(int count, int radix, int n, int start,
+                                           const MpNumber* numberPointer, double* array) {
+        const MpNumber& number = *numberPointer;
+        const std::int16_t* w = number.words();
+        int c = 0;
+        int w0 = 0;
+        if (start < count) {
+            w0 = w[start];
+            c = std::min(n / 2 + 1, count - start);
+        }
+        array[n + 1] = static_cast<double>(number.sign) * w0;
+        std::fill(array + c + 1, array + n + 1, 0.0);
+        if (c > 1) {
+            // Balanced digits: each word v (plus carry) goes in as v or v - radix, so that every
+            // element from 3 on lies in [-radix/2, radix/2). A word of radix/2 or more passes a
+            // carry on, a word of radix/2 - 1 passes on one it receives.
+            struct Rule {
+                const std::int16_t* w;  // w[start + j - 1] is the word of element j
+                int start;
+                double* array;
+                int radix;
+                int value(int j) const { return w[start + j - 1]; }
+                bool generates(int t) const { return t >= radix / 2; }
+                bool propagates(int t) const { return t == radix / 2 - 1; }
+                void put(int j, int t, int c) const {
+                    // Without a branch: random digits would mispredict half the time.
+                    const int v = t + c;
+                    array[j] = v - (radix & -static_cast<int>(v >= radix / 2));
+                }
+            };
+            const int carry = detail::resolveCarries(3, c + 1, 0, Rule{w, start, array, radix});
+            array[2] = w[start + 1] + carry;
+        }
+        array[1] = w0;
+        array[0] = static_cast<double>(number.exponent) - start;
+    }
+};
+
 }  // namespace
 
-OSKELON_CARRY_CLONES void mpToDoubles(int count, int radix, int n, int start,
-                                      const MpNumber& number, double* array) {
-    const std::int16_t* w = number.words();
-    int c = 0;
-    int w0 = 0;
-    if (start < count) {
-        w0 = w[start];
-        c = std::min(n / 2 + 1, count - start);
-    }
-    array[n + 1] = static_cast<double>(number.sign) * w0;
-    std::fill(array + c + 1, array + n + 1, 0.0);
-    if (c > 1) {
-        // Balanced digits: each word v (plus carry) goes in as v or v - radix, so that every
-        // element from 3 on lies in [-radix/2, radix/2). A word of radix/2 or more passes a carry
-        // on, a word of radix/2 - 1 passes on one it receives.
-        struct Rule {
-            const std::int16_t* w;  // w[start + j - 1] is the word of element j
-            int start;
-            double* array;
-            int radix;
-            int value(int j) const { return w[start + j - 1]; }
-            bool generates(int t) const { return t >= radix / 2; }
-            bool propagates(int t) const { return t == radix / 2 - 1; }
-            void put(int j, int t, int c) const {
-                // Without a branch: random digits would mispredict half the time.
-                const int v = t + c;
-                array[j] = v - (radix & -static_cast<int>(v >= radix / 2));
-            }
-        };
-        const int carry = detail::resolveCarries(3, c + 1, 0, Rule{w, start, array, radix});
-        array[2] = w[start + 1] + carry;
-    }
-    array[1] = w0;
-    array[0] = static_cast<double>(number.exponent) - start;
+void mpToDoubles(int count, int radix, int n, int start, const MpNumber& number, double* array) {
+    detail::runCarryLoop<ToDoubles>(count, radix, n, start, &number, array);
 }
 
 void spectrumMultiply(int n, double* A, double* B) {

@@ -51,37 +51,67 @@ struct DifferenceRule {
     }
 };
 
+struct AddWords {
+    [[gnu::always_inline]] static int run(int wordCount, int radix, int shift,
+                                          const std::int16_t* x, const std::int16_t* y,
+                                          std::int16_t* out) {
+        const int s = std::min(shift, wordCount);
+        int carry = detail::resolveCarries(s, wordCount, 0, SumRule<true>{x, y, s, out, radix});
+        carry = detail::resolveCarries(0, s, carry, SumRule<false>{x, y, s, out, radix});
+        if (carry == 0) return 0;
+
+        // The sum reached radix^wordCount: it gains a leading 1 and loses its last word.
+        for (int j = wordCount - 1; j >= 1; --j) out[j] = out[j - 1];
+        out[0] = 1;
+        return 1;
+    }
+};
+
+struct SubWords {
+    [[gnu::always_inline]] static int run(int wordCount, int radix, int shift,
+                                          const std::int16_t* x, const std::int16_t* y,
+                                          std::int16_t* out) {
+        const int s = std::min(shift, wordCount);
+        const int borrow =
+            detail::resolveCarries(s, wordCount, 0, DifferenceRule<true>{x, y, s, out, radix});
+        detail::resolveCarries(0, s, borrow, DifferenceRule<false>{x, y, s, out, radix});
+        // x >= the moved y, so no borrow leaves word 0.
+
+        int z = 0;
+        while (z < wordCount && out[z] == 0) ++z;
+        if (z > 0 && z < wordCount) {
+            // Ascending: position j + z is read before any write reaches it.
+            for (int j = 0; j + z < wordCount; ++j) out[j] = out[j + z];
+            std::fill(out + (wordCount - z), out + wordCount, std::int16_t{0});
+        }
+        return z;
+    }
+};
+
 }  // namespace
 
-OSKELON_CARRY_CLONES int addWords(int wordCount, int radix, int shift, const std::int16_t* x,
-                                  const std::int16_t* y, std::int16_t* out) {
-    const int s = std::min(shift, wordCount);
-    int carry = detail::resolveCarries(s, wordCount, 0, SumRule<true>{x, y, s, out, radix});
-    carry = detail::resolveCarries(0, s, carry, SumRule<false>{x, y, s, out, radix});
-    if (carry == 0) return 0;
-
-    // The sum reached radix^wordCount: it gains a leading 1 and loses its last word.
-    for (int j = wordCount - 1; j >= 1; --j) out[j] = out[j - 1];
-    out[0] = 1;
-    return 1;
+int addWords(int wordCount, int radix, int shift, const std::int16_t* x, const std::int16_t* y,
+             std::int16_t* out) {
+    return detail::runCarryLoop<AddWords>(wordCount, radix, shift, x, y, out);
 }
 
-OSKELON_CARRY_CLONES int subWords(int wordCount, int radix, int shift, const std::int16_t* x,
-                                  const std::int16_t* y, std::int16_t* out) {
-    const int s = std::min(shift, wordCount);
-    const int borrow =
-        detail::resolveCarries(s, wordCount, 0, DifferenceRule<true>{x, y, s, out, radix});
-    detail::resolveCarries(0, s, borrow, DifferenceRule<false>{x, y, s, out, radix});
-    // x >= the moved y, so no borrow leaves word 0.
-
-    int z = 0;
-    while (z < wordCount && out[z] == 0) ++z;
-    if (z > 0 && z < wordCount) {
-        // Ascending: position j + z is read before any write reaches it.
-        for (int j = 0; j + z < wordCount; ++j) out[j] = out[j + z];
-        std::fill(out + (wordCount - z), out + wordCount, std::int16_t{0});
-    }
-    return z;
+int subWords(int wordCount, int radix, int shift, const std::int16_t* x, const std::int16_t* y,
+             std::int16_t* out) {
+    return detail::runCarryLoop<SubWords>(wordCount, radix, shift, x, y, out);
 }
+
+namespace detail {
+
+CarryLevel carryLevel() {
+    static const CarryLevel level = [] {
+        __builtin_cpu_init();
+        if (__builtin_cpu_supports("x86-64-v4")) return CarryLevel::V4;
+        if (__builtin_cpu_supports("x86-64-v3")) return CarryLevel::V3;
+        return CarryLevel::Baseline;
+    }();
+    return level;
+}
+
+}  // namespace detail
 
 }  // namespace oskelon
