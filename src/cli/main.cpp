@@ -1,15 +1,13 @@
 // oskelon-cli: the headless runner. Computes pi to one of the twelve sizes on this terminal,
 // writes "pi.dat" in the current directory and keeps the best time per size in the user's
 // records store.
-#include <pthread.h>
-#include <signal.h>
-
 #include <CLI/CLI.hpp>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "calc/calc_job.h"
 #include "calc/output_file.h"
@@ -17,6 +15,7 @@
 #include "calc/sizes.h"
 #include "cli/exit_codes.h"
 #include "cli/run_report.h"
+#include "cli/runner_platform.h"
 #include "cli/size_argument.h"
 #include "cli/stability_run.h"
 #include "cli/terminal_host.h"
@@ -72,20 +71,15 @@ std::string timingLine(const CalcJob& job) {
     return text;
 }
 
-// Runs the job on a thread of its own; the main thread waits for its end or for SIGINT/SIGTERM,
-// which take the stop path.
+// Runs the job on a thread of its own; the main thread waits for its end or for an interruption
+// (Ctrl+C, SIGTERM), which takes the stop path.
 int runJob(const RunSettings& settings) {
     TerminalHost host(
         settings.sizeIndex, stdout, stderr,
         settings.jsonLines ? TerminalHost::Format::JsonLines : TerminalHost::Format::Text);
     checkStore(host);
 
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    sigaddset(&signals, SIGUSR1);  // the job's "finished" notice
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    InterruptWaiter waiter;  // before the job's thread starts; outlives it
 
     StopToken stop;
     JobOptions options;
@@ -117,14 +111,12 @@ int runJob(const RunSettings& settings) {
     std::thread worker([&] {
         jobExit = job.run();
         finished.store(true);
-        kill(getpid(), SIGUSR1);
+        waiter.wake();
     });
 
     bool interrupted = false;
     while (!finished.load()) {
-        int signal = 0;
-        if (sigwait(&signals, &signal) != 0) continue;
-        if (signal == SIGINT || signal == SIGTERM) {
+        if (waiter.wait() == InterruptWaiter::Wake::Interrupted) {
             interrupted = true;
             break;
         }
@@ -201,6 +193,7 @@ int verifyFile(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const std::vector<std::string> arguments = oskelon::prepareRunnerProcess(argc, argv);
     CLI::App app{
         "Oskelon: computes pi to one of twelve sizes, times the run, verifies the digits "
         "and keeps the best time per size.",
@@ -237,7 +230,10 @@ int main(int argc, char** argv) {
         "memory, 2 bad arguments, 3 pi.dat not written, 4 wrong result, 130 interrupted.");
 
     try {
-        app.parse(argc, argv);
+        // CLI11 takes the arguments without the program's name, last first.
+        std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+        if (!reversed.empty()) reversed.pop_back();
+        app.parse(std::move(reversed));
     } catch (const CLI::CallForHelp&) {
         std::fputs(app.help().c_str(), stdout);
         return kExitOk;

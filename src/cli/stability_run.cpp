@@ -1,15 +1,8 @@
 #include "cli/stability_run.h"
 
-#include <pthread.h>
-#include <sched.h>
-#include <signal.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <deque>
 #include <filesystem>
 #include <memory>
@@ -25,6 +18,7 @@
 #include "cli/cpu_set.h"
 #include "cli/exit_codes.h"
 #include "cli/run_report.h"
+#include "cli/runner_platform.h"
 #include "cli/size_argument.h"
 #include "cli/terminal_host.h"
 #include "records/records_view.h"
@@ -84,16 +78,17 @@ struct WorkerEvent {
     std::string error;  // why the worker could not go on (with ended)
 };
 
-// Worker events on their way to the main thread, which sleeps in sigwait: every post wakes it
-// with SIGUSR1 (blocked in every thread, so it stays pending until the main thread takes it).
+// Worker events on their way to the main thread, which sleeps in its InterruptWaiter: every
+// post wakes it (a wake that comes while it is awake ends its next wait).
 class EventQueue {
   public:
+    explicit EventQueue(InterruptWaiter& waiter) : waiter_(waiter) {}
     void post(WorkerEvent event) {
         {
             std::lock_guard<std::mutex> lock(mutex_);
             events_.push_back(std::move(event));
         }
-        kill(getpid(), SIGUSR1);
+        waiter_.wake();
     }
     std::deque<WorkerEvent> take() {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -101,6 +96,7 @@ class EventQueue {
     }
 
   private:
+    InterruptWaiter& waiter_;
     std::mutex mutex_;
     std::deque<WorkerEvent> events_;
 };
@@ -156,8 +152,8 @@ void Worker::body() {
         if (!pinCurrentThread(cpu_, &reason)) {
             last.error = "cannot pin a worker to CPU " + std::to_string(cpu_) + ": " + reason;
         } else {
-            // The thread's name shows which CPU it tests (ps -L, top -H); at most 15 bytes.
-            pthread_setname_np(pthread_self(), ("oskelon-cpu" + std::to_string(cpu_)).c_str());
+            // The thread's name shows which CPU it tests (ps -L, top -H, debuggers).
+            nameCurrentThread("oskelon-cpu" + std::to_string(cpu_));
             for (long long run = 1; plan_.loops == 0 || run <= plan_.loops; ++run) {
                 if (stop_.stopRequested()) break;
                 std::optional<RunOutcome> outcome = runOnce(run);
@@ -193,7 +189,7 @@ std::optional<RunOutcome> Worker::runOnce(long long run) {
     o.cpu = cpu_;
     o.run = run;
     o.jobExit = exit;
-    o.ranOnCpu = sched_getcpu();
+    o.ranOnCpu = currentCpu();
     o.elapsedSeconds = secondsBetween(start_, Clock::now());
     o.problem = host_.takeProblem();
     if (!o.completed()) {
@@ -501,18 +497,10 @@ int runStabilityTest(const StabilityPlan& plan, bool jsonLines, const FaultInjec
         }
     }
 
-    // Blocked before the workers start, so that they inherit the mask and only this thread
-    // takes the signals.
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    sigaddset(&signals, SIGUSR1);  // a worker's event
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-
+    InterruptWaiter waiter;  // before the workers start; outlives them
     StabilityReport report(plan, out);
     report.printStart();
-    EventQueue events;
+    EventQueue events(waiter);
     const Clock::time_point start = Clock::now();
     std::vector<std::unique_ptr<Worker>> workers;
     for (int cpu : plan.cpus)
@@ -531,22 +519,19 @@ int runStabilityTest(const StabilityPlan& plan, bool jsonLines, const FaultInjec
     };
 
     while (running > 0 && !report.stopping()) {
-        int signal = 0;
+        InterruptWaiter::Wake wake;
         if (plan.duration) {
-            const Clock::duration left = start + *plan.duration - Clock::now();
-            if (left <= Clock::duration::zero()) {
+            const Clock::time_point deadline = start + *plan.duration;
+            if (deadline <= Clock::now()) {
                 report.end(End::TimeLimit);
                 break;
             }
-            const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
-            const timespec timeout{static_cast<std::time_t>(ns / 1000000000),
-                                   static_cast<long>(ns % 1000000000)};
-            signal = sigtimedwait(&signals, nullptr, &timeout);
-            if (signal < 0) continue;  // the budget is checked again above
-        } else if (sigwait(&signals, &signal) != 0) {
-            continue;
+            wake = waiter.waitUntil(deadline);
+            if (wake == InterruptWaiter::Wake::TimedOut) continue;  // the budget is checked above
+        } else {
+            wake = waiter.wait();
         }
-        if (signal == SIGINT || signal == SIGTERM) {
+        if (wake == InterruptWaiter::Wake::Interrupted) {
             report.end(End::Interrupted);
             out.printMessage("interrupted: stopping every worker");
             break;
@@ -573,7 +558,7 @@ int runStabilityCommand(const StabilityArguments& arguments, int sizeIndex, bool
 
     const char* meminfo = std::getenv("OSKELON_MEMINFO");
     if (const std::optional<std::uint64_t> available =
-            availableMemoryBytes(meminfo != nullptr ? meminfo : "/proc/meminfo")) {
+            meminfo != nullptr ? availableMemoryBytes(meminfo) : systemAvailableMemory()) {
         if (const std::optional<std::string> shortage =
                 memoryShortage(static_cast<int>(plan.cpus.size()), plan.sizeIndex, *available)) {
             std::fprintf(stderr, "oskelon-cli: %s\n", shortage->c_str());

@@ -16,8 +16,8 @@ struct FaultInjection {
 };
 
 // Runs the planned test in the current directory: worker k writes cpu<N>/pi.dat for its CPU N.
-// The calling thread blocks SIGINT, SIGTERM and SIGUSR1 and waits for them; SIGINT and SIGTERM
-// stop every worker. Returns the runner's exit code: 0 every run verified, 1 a working set not
+// The calling thread waits in an InterruptWaiter; an interruption (Ctrl+C, SIGTERM) stops every
+// worker. Returns the runner's exit code: 0 every run verified, 1 a working set not
 // obtained, 2 a worker that could not be pinned, 3 a pi.dat not written, 4 a wrong result (it
 // wins over the others), 130 interrupted.
 int runStabilityTest(const StabilityPlan& plan, bool jsonLines, const FaultInjection& fault);
@@ -25,7 +25,8 @@ int runStabilityTest(const StabilityPlan& plan, bool jsonLines, const FaultInjec
 // The whole command: plans the test from the arguments (a usage error exits with 2), checks the
 // memory of all workers against the available memory (exit 1 when it does not fit) and runs it.
 // Reads the test seams OSKELON_INJECT_ERROR_AFTER_ITERATION, OSKELON_INJECT_ERROR_CPU,
-// OSKELON_INJECT_ERROR_RUN and OSKELON_MEMINFO (a meminfo file instead of the system's).
+// OSKELON_INJECT_ERROR_RUN and OSKELON_MEMINFO (a meminfo file instead of the system's
+// available memory, on every platform).
 int runStabilityCommand(const StabilityArguments& arguments, int sizeIndex, bool jsonLines);
 
 }  // namespace oskelon

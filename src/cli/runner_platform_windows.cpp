@@ -1,0 +1,179 @@
+// The runner's platform part on Windows: a console control handler turns Ctrl+C, Ctrl+Break and
+// the console's close into the runner's stop path, an event wakes the waiting thread, the
+// console shows UTF-8 and the arguments come from the wide command line.
+//
+// The handler runs on a thread the system starts for each control event. Until a waiter exists
+// it ends the process with kExitInterrupted (a process without a handler ends with an exit code
+// that differs between Windows and Wine, where it is 0). From the first waiter on it only records
+// the interruption and sets the event; for the console's close it then holds the system's thread
+// until the stop path has ended the process, which the system allows for about five seconds.
+#include <windows.h>
+// after windows.h, which it needs
+#include <shellapi.h>
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "cli/exit_codes.h"
+#include "cli/runner_platform.h"
+
+namespace oskelon {
+namespace {
+
+class UniqueHandle {
+  public:
+    explicit UniqueHandle(HANDLE handle) : handle_(handle) {}
+    ~UniqueHandle() {
+        if (handle_ != nullptr) CloseHandle(handle_);
+    }
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+    HANDLE get() const { return handle_; }
+
+  private:
+    HANDLE handle_;
+};
+
+// What the control handler and the waiter share; it lives as long as the process, so that a
+// handler thread that runs while the process ends still finds it.
+struct ConsoleInterrupt {
+    std::atomic<bool> armed{false};  // a waiter took interruptions over
+    std::atomic<bool> interrupted{false};
+    // Auto-reset: set by wake() and by an interruption, reset by the wait it ends.
+    UniqueHandle event{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
+};
+
+ConsoleInterrupt& consoleInterrupt() {
+    static ConsoleInterrupt state;
+    return state;
+}
+
+BOOL WINAPI onConsoleControl(DWORD type) {
+    ConsoleInterrupt& state = consoleInterrupt();
+    if (!state.armed.load()) {
+        TerminateProcess(GetCurrentProcess(), kExitInterrupted);
+        return TRUE;
+    }
+    state.interrupted.store(true);
+    SetEvent(state.event.get());
+    if (type == CTRL_CLOSE_EVENT || type == CTRL_LOGOFF_EVENT || type == CTRL_SHUTDOWN_EVENT) {
+        // Returning would let the system end the process at once, before the stop path.
+        Sleep(INFINITE);
+    }
+    return TRUE;
+}
+
+// The console's output code page for the life of the process, then the one it had: the console
+// belongs to the shell that started the runner as well.
+class Utf8Console {
+  public:
+    Utf8Console() : previous_(GetConsoleOutputCP()) {
+        // Both fail without a console (output to a pipe or file), where the bytes pass unchanged.
+        if (previous_ != 0 && previous_ != CP_UTF8 && !SetConsoleOutputCP(CP_UTF8)) previous_ = 0;
+    }
+    ~Utf8Console() {
+        if (previous_ != 0 && previous_ != CP_UTF8) SetConsoleOutputCP(previous_);
+    }
+    Utf8Console(const Utf8Console&) = delete;
+    Utf8Console& operator=(const Utf8Console&) = delete;
+
+  private:
+    UINT previous_;
+};
+
+struct LocalFreeDeleter {
+    void operator()(LPWSTR* p) const { LocalFree(p); }
+};
+
+std::string utf8(const wchar_t* text) {
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 1) return {};
+    std::string out(static_cast<std::size_t>(bytes), '\0');
+    if (WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), bytes, nullptr, nullptr) != bytes)
+        return {};
+    out.pop_back();  // the NUL
+    return out;
+}
+
+}  // namespace
+
+std::vector<std::string> prepareRunnerProcess(int argc, char** argv) {
+    static Utf8Console console;
+    // Failing only when the handler table is full; the system's default action then remains.
+    SetConsoleCtrlHandler(onConsoleControl, TRUE);
+
+    // argv holds the arguments in the ANSI code page, which cannot hold every text (such as the
+    // size name "104万桁" on a Western system); the wide command line can.
+    int count = 0;
+    std::unique_ptr<LPWSTR, LocalFreeDeleter> wide(CommandLineToArgvW(GetCommandLineW(), &count));
+    if (wide == nullptr || count != argc) return std::vector<std::string>(argv, argv + argc);
+    std::vector<std::string> arguments;
+    for (int i = 0; i < count; ++i) arguments.push_back(utf8(wide.get()[i]));
+    return arguments;
+}
+
+InterruptWaiter::InterruptWaiter() {
+    ConsoleInterrupt& state = consoleInterrupt();
+    if (state.event.get() == nullptr) throw std::runtime_error("cannot create an event");
+    state.armed.store(true);
+}
+
+// Stays armed: an interruption after the wait is ignored, as on Linux.
+InterruptWaiter::~InterruptWaiter() = default;
+
+InterruptWaiter::Wake InterruptWaiter::wait() {
+    return waitUntil(std::chrono::steady_clock::time_point::max());
+}
+
+InterruptWaiter::Wake InterruptWaiter::waitUntil(std::chrono::steady_clock::time_point deadline) {
+    ConsoleInterrupt& state = consoleInterrupt();
+    while (true) {
+        if (state.interrupted.load()) return Wake::Interrupted;
+        DWORD timeout = INFINITE;
+        if (deadline != std::chrono::steady_clock::time_point::max()) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) return Wake::TimedOut;
+            // Long budgets are waited for in pieces below INFINITE.
+            timeout = static_cast<DWORD>(std::min<long long>(left.count(), 0x7fffffff));
+        }
+        const DWORD waited = WaitForSingleObject(state.event.get(), timeout);
+        if (waited == WAIT_OBJECT_0)
+            return state.interrupted.load() ? Wake::Interrupted : Wake::Woken;
+        if (waited == WAIT_TIMEOUT) continue;  // the deadline is checked above
+        throw std::runtime_error("waiting for the workers failed: error " +
+                                 std::to_string(GetLastError()));
+    }
+}
+
+void InterruptWaiter::wake() {
+    SetEvent(consoleInterrupt().event.get());
+}
+
+void nameCurrentThread(const std::string& name) {
+    // SetThreadDescription exists from Windows 10 1607 on; looked up so that the runner still
+    // starts on systems without it.
+    using SetDescription = HRESULT(WINAPI*)(HANDLE, PCWSTR);
+    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    if (kernel == nullptr) return;
+    const auto set = reinterpret_cast<SetDescription>(
+        reinterpret_cast<void (*)()>(GetProcAddress(kernel, "SetThreadDescription")));
+    if (set == nullptr) return;
+    const int length = MultiByteToWideChar(CP_UTF8, 0, name.c_str(), -1, nullptr, 0);
+    if (length <= 0) return;
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    if (MultiByteToWideChar(CP_UTF8, 0, name.c_str(), -1, wide.data(), length) != length) return;
+    set(GetCurrentThread(), wide.c_str());  // a name is a convenience: its failure is ignored
+}
+
+std::optional<std::uint64_t> systemAvailableMemory() {
+    MEMORYSTATUSEX status{};
+    status.dwLength = sizeof status;
+    if (!GlobalMemoryStatusEx(&status)) return std::nullopt;
+    return status.ullAvailPhys;
+}
+
+}  // namespace oskelon
