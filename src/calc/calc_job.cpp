@@ -265,14 +265,17 @@ std::string CalcJob::verdictText() const {
     return describeVerdict(digitsVerdict_);
 }
 
-// Writes the digit text and a line end to the output file through a temporary file in the same
-// directory, so that a failed write never leaves a truncated file nor destroys the previous one.
+// Writes the digit text and the platform's line end (a text file's: LF, CR LF on Windows) to the
+// output file through a temporary file in the same directory, so that a failed write never
+// leaves a truncated file nor destroys the previous one.
 bool CalcJob::writeDigits(const char* text) {
     OutputFile file(options_.outputFile);
     bool ok = file.open();
     if (ok) {
         progress("writing pi.dat...", "writing pi.dat...\r\n");
-        ok = file.write(text, std::strlen(text)) && file.write("\n", 1) && file.finish();
+        const char* lineEnd = OutputFile::textLineEnd();
+        ok = file.write(text, std::strlen(text)) && file.write(lineEnd, std::strlen(lineEnd)) &&
+             file.finish();
     }
     if (ok) {
         bool committed = false;
