@@ -1,0 +1,69 @@
+// Correctly rounded sine and cosine in double precision, from the basic IEEE operations alone.
+//
+// The transform's factors and the engine's twiddles are derived from sin/cos of fixed angles; the
+// results must be the same bits on every platform and with every compiler, which a platform's
+// libm does not promise. Every operation here is an IEEE binary64 addition, subtraction or
+// multiplication in round-to-nearest (no fused multiply-add, no extended precision), so the results
+// depend on the arguments alone.
+//
+// Domain: |x| <= kRoundedSinCosMaxArgument (1024). Within it both results are the doubles nearest
+// to the exact sin x and cos x, except for the candid caveat of the accurate evaluation described
+// in rounded_sincos.cpp (an undecidable case there is not known to exist; none occurs among the
+// angles the program uses, which the tests check one by one). Outside the domain, and for infinite
+// or NaN x, both results are NaN.
+#pragma once
+
+namespace oskelon {
+
+inline constexpr double kRoundedSinCosMaxArgument = 1024.0;
+
+struct SinCos {
+    double sin;
+    double cos;
+};
+
+// sin x and cos x, each rounded to nearest.
+SinCos roundedSinCos(double x);
+
+double roundedSin(double x);
+double roundedCos(double x);
+
+// The stages of roundedSinCos, exposed so that the tests can measure their errors against the
+// bounds claimed in rounded_sincos.cpp. Not for use elsewhere.
+namespace sincos_detail {
+
+// An unevaluated sum hi + lo with |lo| <= ulp(hi)/2.
+struct DoubleDouble {
+    double hi;
+    double lo;
+};
+
+struct Reduced {
+    int quadrant;    // k mod 4
+    DoubleDouble r;  // x - k pi/2, |r| <= pi/4 (1 + 2^-40)
+};
+
+// x - k pi/2 with k the integer nearest to x 2/pi (ties either way), for
+// 2^-27 <= |x| <= kRoundedSinCosMaxArgument.
+Reduced reduce(double x);
+
+struct KernelResult {
+    DoubleDouble sin;
+    DoubleDouble cos;
+};
+
+// sin r and cos r for r = rh + rl, 0 <= rh <= pi/4 (1 + 2^-40), |rl| <= ulp(rh)/2.
+KernelResult fastKernel(DoubleDouble r);
+// The same for |rh| <= pi/4 (1 + 2^-40), to the tighter bound of the accurate evaluation.
+KernelResult accurateKernel(DoubleDouble r);
+
+// Whether hi is the nearest double to every value within relBound/2 |hi + lo| of hi + lo
+// (relBound a power of two; see rounded_sincos.cpp).
+bool roundsToHi(DoubleDouble y, double relBound);
+
+// Relative error bounds of the two kernels including the reduction (see rounded_sincos.cpp).
+inline constexpr double kFastBound = 0x1p-64;
+inline constexpr double kAccurateBound = 0x1p-100;
+
+}  // namespace sincos_detail
+}  // namespace oskelon
