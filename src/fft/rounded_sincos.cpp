@@ -10,9 +10,12 @@
 //                        |a b| >= 2^-969 (Dekker's product on Veltkamp's 26 + 27 bit splitting)
 #include "fft/rounded_sincos.h"
 
+#include <array>
 #include <cfloat>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <utility>
 
 static_assert(std::numeric_limits<double>::is_iec559, "IEEE binary64 arithmetic is required");
 static_assert(FLT_EVAL_METHOD == 0, "double expressions must be evaluated in double precision");
@@ -91,7 +94,7 @@ constexpr double kRoundingShift = 0x1.8p52;  // adding and subtracting it rounds
 // below 2^-15 times the result, are added in double. Per result this costs at most eight
 // roundings of quantities below 2^-15 |y| (<= 2^-66 |y| together), the 3u relative error of
 // pc or ps (<= 2^-66.4 |y|, using S <= 2 |sin r| for i >= 1), the dropped Cl (sin t - t),
-// Sl (cos t - 1) and O(t^2 tl) terms (<= 2^-68 |y|), the reduction (2^-104) and the truncation:
+// Sl (cos t - 1) and O(t^2 tl) terms (<= 2^-68 |y|), the reduction (2^-100) and the truncation:
 // below 2^-64.5 |y| in all, stated as kFastBound = 2^-64.
 struct TableEntry {
     double sinHi, sinLo, cosHi, cosLo;
@@ -158,6 +161,84 @@ constexpr TableEntry kTable[52] = {
 constexpr double kS3 = -1.0 / 6.0, kS5 = 1.0 / 120.0, kS7 = -1.0 / 5040.0, kS9 = 1.0 / 362880.0;
 constexpr double kC4 = 1.0 / 24.0, kC6 = -1.0 / 720.0, kC8 = 1.0 / 40320.0;
 
+// Both results side by side, lane 0 the sine and lane 1 the cosine: the two evaluations are the
+// same operations on (S, C) and (C, -S), each lane rounded as IEEE binary64 on its own.
+using V2 = double __attribute__((vector_size(16)));
+
+struct FastPair {
+    V2 hi;
+    V2 lo;
+};
+
+// kTable in the lanes' layout, with b split into 26 + 27 bits for the exact product b th.
+struct FastEntry {
+    double a[2];  // (S, C): the leading terms
+    double b[2];  // (C, -S): their factors of sin t
+    double bHi[2], bLo[2];
+    double l[2];  // (Sl, Cl)
+    double m[2];  // (Cl, -Sl)
+};
+
+constexpr double splitHi(double v) {
+    const double c = 134217729.0 * v;
+    return c - (c - v);
+}
+
+constexpr FastEntry fastEntry(const TableEntry& e) {
+    const double cHi = splitHi(e.cosHi), sHi = splitHi(e.sinHi);
+    return {{e.sinHi, e.cosHi}, {e.cosHi, -e.sinHi}, {cHi, -sHi}, {e.cosHi - cHi, sHi - e.sinHi},
+            {e.sinLo, e.cosLo}, {e.cosLo, -e.sinLo}};
+}
+
+template <std::size_t... I>
+constexpr std::array<FastEntry, sizeof...(I)> fastTable(std::index_sequence<I...>) {
+    return {fastEntry(kTable[I])...};
+}
+
+constexpr std::array<FastEntry, 52> kFastTable = fastTable(std::make_index_sequence<52>());
+
+inline V2 load2(const double (&d)[2]) {
+    V2 v;
+    std::memcpy(&v, d, sizeof v);
+    return v;
+}
+
+inline FastPair fastPair(double rh, double rl) {
+    // 64 rh is exact and the shift rounds it to the nearest integer, so |th| <= 1/128 and
+    // rh >= i/128: th is exact by Sterbenz's lemma.
+    const double id = (rh * 64.0 + kRoundingShift) - kRoundingShift;
+    const FastEntry& e = kFastTable[static_cast<int>(id)];
+    const double th = rh - id * 0x1p-6;
+    const double tl = rl;
+    const double t2 = th * th;
+    const double t4 = t2 * t2;
+    const V2 poly = (V2{kS3, -0.5} + t2 * V2{kS5, kC4}) + t4 * (V2{kS7, kC6} + t2 * V2{kS9, kC8});
+    const V2 pp = V2{th * t2, t2} * poly;   // (sin th - th, cos th - 1)
+    const double cosTm1 = pp[1] - th * tl;  // cos t - 1
+    const double sinTmTh = tl + pp[0];      // sin t - th
+
+    const V2 a = load2(e.a);
+    const V2 b = load2(e.b);
+    const V2 l = load2(e.l);
+    const V2 m = load2(e.m);
+    const V2 bHi = load2(e.bHi);
+    const V2 bLo = load2(e.bLo);
+
+    // p + pe = b th exactly (Dekker's product on Veltkamp's splitting of b and th).
+    const double ct = 134217729.0 * th;
+    const double thHi = ct - (ct - th);
+    const double thLo = th - thHi;
+    const V2 p = b * th;
+    const V2 pe = ((bHi * thHi - p) + bHi * thLo + bLo * thHi) + bLo * thLo;
+
+    // s + se = a + p exactly (|p| <= 2^-7 < |a| or a = 0 in the sine lane of i = 0).
+    const V2 s = a + p;
+    const V2 se = p - (s - a);
+    const V2 rest = ((se + pe) + (l + m * th)) + (b * sinTmTh + a * cosTm1);
+    const V2 y = s + rest;
+    return {y, rest - (y - s)};
+}
+
 // ---------------------------------------------------------------------------------------------
 // Accurate evaluation: the Taylor series of sin r / r and cos r in z = r^2 (|z| <= 0.617),
 // truncated after z^13 and z^14 (remainders below 2^-112 and 2^-120), with double-double
@@ -215,16 +296,29 @@ inline DoubleDouble horner(const DoubleDouble (&c)[N], DoubleDouble z) {
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
-// Rounding test. Given y = hi + lo with hi = RN(y) and an exact value v with |v - y| <= e |y|,
-// RN(v) = hi when both hi + (lo - E) and hi + (lo + E) round to hi, E = e' |hi|: RN is monotonic,
-// and [lo - E, lo + E] after rounding still covers [lo - e|y|, lo + e|y|] when e' >= e (1 + 2u) +
-// 2^-105 (the roundings of lo +- E move the ends by at most u |lo| + u E <= 2^-106 |hi| + u E).
-// The callers pass e' = 2e with e a power of two, which satisfies this. A tie cannot fool the
-// test: v is then strictly inside the interval of hi, because sin and cos of a nonzero double are
-// transcendental and never a midpoint.
+// Rounding test. Given y = hi + lo with hi = RN(y), |lo| <= ulp(hi)/2, and the exact value v with
+// |v - y| <= e |v| (e <= 2^-60), RN(v) = hi when both hi + (lo - E) and hi + (lo + E) round to
+// hi, E = 2e |hi|: RN is monotonic, and the roundings of lo +- E move the ends of [lo - E, lo + E]
+// by at most u (|lo| + E) <= 2^-106 |hi| + u E, so the tested interval still covers
+// [lo - e |v|, lo + e |v|]. v is never a midpoint itself (sin and cos of a nonzero double are
+// transcendental), so a tie cannot mislead the test. e is a power of two: E is exact.
 bool roundsToHi(DoubleDouble y, double relBound) {
-    const double e = std::fabs(y.hi) * relBound;
+    const double e = std::fabs(y.hi) * (2.0 * relBound);
     return y.hi + (y.lo + e) == y.hi && y.hi + (y.lo - e) == y.hi;
+}
+
+Reduced reduceFast(double x) {
+    const double kd = (x * kTwoOverPi + kRoundingShift) - kRoundingShift;
+    if (kd == 0.0) return {0, {x, 0.0}};
+    const double s = x - kd * kP1;  // exact, as in reduce
+    if (!(std::fabs(s) >= 0x1p-20)) return {-1, {0.0, 0.0}};
+    // |s| >= 2^-20 > |k P2| makes rh + e = s - k P2 exact (fastTwoSum). rl = e - k P3 rounds once
+    // (below 2^-106 |r| + 2^-131) and drops k P4 (below 2^-122); with |r| >= 2^-21 the reduced
+    // argument is within 2^-100 |r|, and |rl| <= ulp(rh)/2 + 2^-78 <= 2^-52 |rh|.
+    const double p2 = kd * kP2;
+    const double rh = s - p2;
+    const double rl = ((s - rh) - p2) - kd * kP3;
+    return {static_cast<int>(kd) & 3, {rh, rl}};
 }
 
 Reduced reduce(double x) {
@@ -248,31 +342,8 @@ Reduced reduce(double x) {
 }
 
 KernelResult fastKernel(DoubleDouble r) {
-    // 64 rh is exact and the shift rounds it to the nearest integer, so |th| <= 1/128 and
-    // rh >= i/128: th is exact by Sterbenz's lemma.
-    const double id = (r.hi * 64.0 + kRoundingShift) - kRoundingShift;
-    const int i = static_cast<int>(id);
-    const TableEntry& e = kTable[i];
-    const double th = r.hi - id * 0x1p-6;
-    const double tl = r.lo;
-    const double t2 = th * th;
-    const double ps = th * t2 * (kS3 + t2 * (kS5 + t2 * (kS7 + t2 * kS9)));
-    const double pc = t2 * (-0.5 + t2 * (kC4 + t2 * (kC6 + t2 * kC8)));
-    const double cosTm1 = pc - th * tl;  // cos t - 1
-    const double sinTmTh = tl + ps;      // sin t - th
-
-    const Pair p = twoProduct(e.cosHi, th);
-    const Pair s0 = fastTwoSum(e.sinHi, p.hi);
-    const double sinRest =
-        s0.lo + p.lo + e.sinLo + e.cosLo * th + e.cosHi * sinTmTh + e.sinHi * cosTm1;
-    const Pair sinY = fastTwoSum(s0.hi, sinRest);
-
-    const Pair q = twoProduct(e.sinHi, th);
-    const Pair c0 = fastTwoSum(e.cosHi, -q.hi);
-    const double cosRest =
-        (c0.lo - q.lo) + e.cosLo - e.sinLo * th + e.cosHi * cosTm1 - e.sinHi * sinTmTh;
-    const Pair cosY = fastTwoSum(c0.hi, cosRest);
-    return {{sinY.hi, sinY.lo}, {cosY.hi, cosY.lo}};
+    const FastPair y = fastPair(r.hi, r.lo);
+    return {{y.hi[0], y.lo[0]}, {y.hi[1], y.lo[1]}};
 }
 
 KernelResult accurateKernel(DoubleDouble r) {
@@ -293,19 +364,29 @@ SinCos roundedSinCos(double x) {
     // (also below a power of two), and never a tie; sin(-0) = -0.
     if (ax < 0x1p-27) return {x, 1.0};
 
-    const Reduced red = reduce(x);
+    Reduced red = reduceFast(x);
+    if (red.quadrant < 0) red = reduce(x);
     const bool negative = red.r.hi < 0.0;
-    const DoubleDouble ar = negative ? DoubleDouble{-red.r.hi, -red.r.lo} : red.r;
-    KernelResult y = fastKernel(ar);
-    if (!roundsToHi(y.sin, 2.0 * kFastBound) || !roundsToHi(y.cos, 2.0 * kFastBound)) {
-        const KernelResult acc = accurateKernel(ar);
-        // When even this test fails the nearest double to hi + lo is returned; it is then the
-        // correctly rounded value unless the exact one lies within 2^-100 of a midpoint, which
-        // no argument the program uses does (the tests compare every one of them with MPFR).
-        y = acc;
+    const double rh = negative ? -red.r.hi : red.r.hi;
+    const double rl = negative ? -red.r.lo : red.r.lo;
+    const FastPair f = fastPair(rh, rl);
+    // The rounding test of roundsToHi on both lanes at once.
+    const V2 err = (f.hi < 0.0 ? -f.hi : f.hi) * (2.0 * kFastBound);
+    const auto decided = (f.hi + (f.lo + err) == f.hi) & (f.hi + (f.lo - err) == f.hi);
+    double sinR = f.hi[0], cosR = f.hi[1];
+    if (!(decided[0] && decided[1])) {
+        // When even the accurate test fails the nearest double to hi + lo is returned; it is then
+        // the correctly rounded value unless the exact one lies within 2^-100 of a midpoint,
+        // which no argument the program uses does (the tests compare every one of them with
+        // MPFR).
+        const Reduced exact = reduce(x);
+        const KernelResult acc =
+            accurateKernel(negative ? DoubleDouble{-exact.r.hi, -exact.r.lo} : exact.r);
+        sinR = acc.sin.hi;
+        cosR = acc.cos.hi;
     }
-    const double sr = negative ? -y.sin.hi : y.sin.hi;
-    const double cr = y.cos.hi;
+    const double sr = negative ? -sinR : sinR;
+    const double cr = cosR;
     switch (red.quadrant) {
         case 0:
             return {sr, cr};

@@ -46,6 +46,9 @@ struct Reduced {
 // x - k pi/2 with k the integer nearest to x 2/pi (ties either way), for
 // 2^-27 <= |x| <= kRoundedSinCosMaxArgument.
 Reduced reduce(double x);
+// The same within 2^-100 |r| and with |rl| <= 2^-52 |rh|, for the fast evaluation; quadrant -1
+// when |r| may be below 2^-21 and reduce is needed.
+Reduced reduceFast(double x);
 
 struct KernelResult {
     DoubleDouble sin;
@@ -57,8 +60,8 @@ KernelResult fastKernel(DoubleDouble r);
 // The same for |rh| <= pi/4 (1 + 2^-40), to the tighter bound of the accurate evaluation.
 KernelResult accurateKernel(DoubleDouble r);
 
-// Whether hi is the nearest double to every value within relBound/2 |hi + lo| of hi + lo
-// (relBound a power of two; see rounded_sincos.cpp).
+// Whether hi is the nearest double to every value v with |v - (hi + lo)| <= relBound |v|, for
+// |lo| <= ulp(hi)/2, relBound a power of two <= 2^-60 (see rounded_sincos.cpp).
 bool roundsToHi(DoubleDouble y, double relBound);
 
 // Relative error bounds of the two kernels including the reduction (see rounded_sincos.cpp).

@@ -82,19 +82,21 @@ TEST(RoundedSinCos, EveryProgramAngleIsCorrectlyRounded) {
     // Every angle is decided by one of the two rounding tests, so the result does not rest on
     // the accurate evaluation's unproven last case.
     int fallbacks = 0, libmDiffers = 0;
+    auto absolute = [](sincos_detail::Reduced red) {
+        return red.r.hi < 0.0 ? DoubleDouble{-red.r.hi, -red.r.lo} : red.r;
+    };
     for (const double x : angles) {
-        const sincos_detail::Reduced red = sincos_detail::reduce(x);
-        const bool negative = red.r.hi < 0.0;
-        const DoubleDouble r = negative ? DoubleDouble{-red.r.hi, -red.r.lo} : red.r;
-        const auto fast = sincos_detail::fastKernel(r);
-        if (sincos_detail::roundsToHi(fast.sin, 2 * sincos_detail::kFastBound) &&
-            sincos_detail::roundsToHi(fast.cos, 2 * sincos_detail::kFastBound)) {
+        sincos_detail::Reduced red = sincos_detail::reduceFast(x);
+        if (red.quadrant < 0) red = sincos_detail::reduce(x);
+        const auto fast = sincos_detail::fastKernel(absolute(red));
+        if (sincos_detail::roundsToHi(fast.sin, sincos_detail::kFastBound) &&
+            sincos_detail::roundsToHi(fast.cos, sincos_detail::kFastBound)) {
             continue;
         }
         ++fallbacks;
-        const auto acc = sincos_detail::accurateKernel(r);
-        EXPECT_TRUE(sincos_detail::roundsToHi(acc.sin, 2 * sincos_detail::kAccurateBound) &&
-                    sincos_detail::roundsToHi(acc.cos, 2 * sincos_detail::kAccurateBound))
+        const auto acc = sincos_detail::accurateKernel(absolute(sincos_detail::reduce(x)));
+        EXPECT_TRUE(sincos_detail::roundsToHi(acc.sin, sincos_detail::kAccurateBound) &&
+                    sincos_detail::roundsToHi(acc.cos, sincos_detail::kAccurateBound))
             << std::hexfloat << x;
     }
     for (const double x : angles) {
@@ -174,7 +176,7 @@ TEST(RoundedSinCosBounds, ReductionIsAccurateAtTheDeepestCancellations) {
     Mpfr halfPi(400), y(400), r(400);
     mpfr_const_pi(halfPi.get(), MPFR_RNDN);
     mpfr_div_2ui(halfPi.get(), halfPi.get(), 1, MPFR_RNDN);
-    double worstDistance = 1.0, worstError = 0.0;
+    double worstDistance = 1.0, worstError = 0.0, worstFastError = 0.0;
     std::mt19937_64 rng(7);
     std::uniform_real_distribution<double> uniform(-kRoundedSinCosMaxArgument,
                                                    kRoundedSinCosMaxArgument);
@@ -190,6 +192,14 @@ TEST(RoundedSinCosBounds, ReductionIsAccurateAtTheDeepestCancellations) {
         if (k != 0)
             worstDistance = std::min(worstDistance, std::fabs(mpfr_get_d(r.get(), MPFR_RNDN)));
         worstError = std::max(worstError, relativeError(red.r, r.get()));
+        const sincos_detail::Reduced fast = sincos_detail::reduceFast(x);
+        if (fast.quadrant >= 0) {
+            EXPECT_EQ(fast.quadrant, red.quadrant) << std::hexfloat << x;
+            EXPECT_LE(std::fabs(fast.r.lo), 0x1p-52 * std::fabs(fast.r.hi)) << std::hexfloat << x;
+            worstFastError = std::max(worstFastError, relativeError(fast.r, r.get()));
+        } else {
+            EXPECT_LT(std::fabs(red.r.hi), 0x1p-20) << std::hexfloat << x;
+        }
     };
     for (int k = 1; k <= 652; ++k) {
         mpfr_mul_ui(y.get(), halfPi.get(), static_cast<unsigned long>(k), MPFR_RNDN);
@@ -206,6 +216,7 @@ TEST(RoundedSinCosBounds, ReductionIsAccurateAtTheDeepestCancellations) {
     }
     EXPECT_GE(worstDistance, std::exp2(-60.5));
     EXPECT_LE(worstError, 0x1p-104);
+    EXPECT_LE(worstFastError, 0x1p-100);
 }
 
 // Kernel errors over r in [0, pi/4 (1 + 2^-40)] with a low part, including the table ends and
