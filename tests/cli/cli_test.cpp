@@ -7,31 +7,13 @@
 
 #include "calc/temp_dir.h"
 #include "cli/run_process.h"
+#include "cli/runner_output.h"
 #include "cli/size_argument.h"
 
 namespace oskelon::test {
 namespace {
 
 const std::string kCli = OSKELON_CLI_PATH;
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) {
-            out.push_back(text.substr(start));
-            break;
-        }
-        out.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return out;
-}
-
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
 
 TEST(CliSizeArgument, IndicesDisplayNamesAndCommonNames) {
     EXPECT_EQ(parseSizeArgument("0"), 0);
@@ -93,13 +75,19 @@ TEST(Cli, RunWritesDigitsCodeRecordAndResultText) {
     EXPECT_EQ(out[out.size() - 2], "verified: 16368 of 16384 digits");
     EXPECT_EQ(out.back().rfind("time: ", 0), 0u);
 
+    // One line: "3.", the digits, "e0" and the platform's text line end.
     const std::string digits = readFile(dir.file("pi.dat"));
-    EXPECT_EQ(digits.size(), 16384u + 5);
+    const std::string lineEnd = textModeLineEnd(dir.path() / "line-end");
+    EXPECT_EQ(digits.size(), 16384u + 4 + lineEnd.size());
     EXPECT_EQ(digits.substr(0, 12), "3.1415926535");
+    EXPECT_EQ(digits.substr(digits.size() - 2 - lineEnd.size()), "e0" + lineEnd);
 
+    // The result text has CR LF line ends on every platform, and no CR of its own besides.
     const std::string text = readFile(dir.file("result.txt"));
     EXPECT_EQ(text.rfind("initializing...\r\nuse memory 144 KB\r\n", 0), 0u);
     EXPECT_TRUE(contains(text, "\r\nwriting pi.dat...\r\nCode "));
+    EXPECT_FALSE(contains(text, "\r\r"));
+    EXPECT_EQ(withLf(text).find('\r'), std::string::npos);
 
     // The record of the size, in the records view; the message does not come again.
     r = runProcess(kCli, {"records"}, dir.path());
@@ -112,7 +100,7 @@ TEST(Cli, RunWritesDigitsCodeRecordAndResultText) {
     EXPECT_EQ(view[3].rfind("[total]:", 0), 0u);
     std::string codeLine = out[out.size() - 4];
     EXPECT_EQ(view[4], codeLine.replace(0, 5, "[code]:"));
-    EXPECT_EQ(view[5].rfind("[os]:Linux Ver ", 0), 0u);
+    EXPECT_EQ(view[5].rfind("[os]:", 0), 0u);
     EXPECT_EQ(view[7], "未計算 : [3.2万桁]");
 }
 
@@ -134,9 +122,9 @@ TEST(Cli, CtrlCTakesTheStopPath) {
     TempDir dir;
     bool signalled = false;
     ProcessResult r =
-        runProcess(kCli, {"--size", "7"}, dir.path(), [&](pid_t pid, const std::string& out) {
+        runProcess(kCli, {"--size", "7"}, dir.path(), [&](ProcessId pid, const std::string& out) {
             if (!signalled && contains(out, "loop 2 ")) {
-                kill(pid, SIGINT);
+                interruptProcess(pid);
                 signalled = true;
             }
         });
@@ -236,6 +224,36 @@ TEST(CliContract, VerifySaysSizeDigitsAndVerdict) {
     EXPECT_FALSE(r.err.empty());
 }
 
+// A result file carries LF on Linux and CR LF on Windows; verify accepts both on every platform,
+// and nothing else after "e0".
+TEST(CliContract, VerifyAcceptsBothLineEnds) {
+    TempDir dir;
+    ASSERT_EQ(runProcess(kCli, {"-s", "1"}, dir.path()).exitCode, 0);
+    std::string text = readFile(dir.file("pi.dat"));
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    ASSERT_EQ(text.size(), 32768u + 4);
+    struct Case {
+        const char* name;
+        std::string lineEnd;
+        int exitCode;
+    };
+    for (const Case& c :
+         {Case{"lf.dat", "\n", 0}, Case{"crlf.dat", "\r\n", 0}, Case{"cr.dat", "\r", 4},
+          Case{"crcrlf.dat", "\r\r\n", 4}, Case{"lflf.dat", "\n\n", 4}, Case{"none.dat", "", 4}}) {
+        {
+            std::ofstream out(dir.file(c.name), std::ios::binary);
+            out << text << c.lineEnd;
+        }
+        const ProcessResult r = runProcess(kCli, {"verify", c.name}, dir.path());
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.name << "\n" << r.out << r.err;
+        if (c.exitCode == 0)
+            EXPECT_TRUE(contains(r.out, "32768 digits, size 1 (32K, 4 digits per word): verified"))
+                << r.out;
+        else
+            EXPECT_TRUE(contains(r.out, "not a valid result")) << c.name << ": " << r.out;
+    }
+}
+
 }  // namespace
 }  // namespace oskelon::test
 
@@ -246,9 +264,9 @@ namespace {
 // the verdict names the iteration and the runner exits with 4.
 TEST(CliContract, AWrongResultExitsWithFour) {
     TempDir dir;
-    setenv("OSKELON_INJECT_ERROR_AFTER_ITERATION", "4", 1);
+    setEnvironment("OSKELON_INJECT_ERROR_AFTER_ITERATION", "4");
     ProcessResult r = runProcess(kCli, {"-s", "0", "--json", "r.json"}, dir.path());
-    unsetenv("OSKELON_INJECT_ERROR_AFTER_ITERATION");
+    unsetEnvironment("OSKELON_INJECT_ERROR_AFTER_ITERATION");
     EXPECT_EQ(r.exitCode, 4);
     EXPECT_TRUE(contains(r.out, "WRONG: iteration 4")) << r.out;
     const nlohmann::json report = nlohmann::json::parse(readFile(dir.file("r.json")));

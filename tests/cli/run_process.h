@@ -1,82 +1,58 @@
-// Runs a program as a child process with its output captured, for the runner's tests.
+// Runs a program as a child process with its output captured, and the rest of what the runner's
+// tests need from the system: interrupting a child as Ctrl+C does, the environment the children
+// inherit and the CPUs of this process. run_process_linux.cpp and run_process_windows.cpp
+// implement it.
 #pragma once
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
+#include <cstdint>
+#include <filesystem>
 #include <functional>
+#include <map>
+#include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace oskelon::test {
 
+using ProcessId = std::int64_t;
+
 struct ProcessResult {
-    int exitCode = -1;  // the exit status, or 128 + signal when killed
+    int exitCode = -1;  // the exit status (on Linux 128 + signal when killed)
     std::string out;
     std::string err;
 };
 
-// Runs program with args in directory cwd. onStart, when given, is called with the child's pid
-// and the output read so far whenever more arrives (it may signal the child).
-inline ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,
-                                const std::string& cwd,
-                                std::function<void(pid_t, const std::string&)> onOutput = {}) {
-    int outPipe[2], errPipe[2];
-    if (pipe(outPipe) != 0 || pipe(errPipe) != 0) return {};
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(outPipe[1], 1);
-        dup2(errPipe[1], 2);
-        close(outPipe[0]);
-        close(errPipe[0]);
-        if (chdir(cwd.c_str()) != 0) _exit(127);
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(program.c_str()));
-        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(program.c_str(), argv.data());
-        _exit(127);
-    }
-    close(outPipe[1]);
-    close(errPipe[1]);
-    ProcessResult result;
-    fcntl(outPipe[0], F_SETFL, O_NONBLOCK);
-    fcntl(errPipe[0], F_SETFL, O_NONBLOCK);
-    bool outOpen = true, errOpen = true;
-    char buffer[4096];
-    while (outOpen || errOpen) {
-        bool progressed = false;
-        if (outOpen) {
-            const ssize_t n = read(outPipe[0], buffer, sizeof buffer);
-            if (n > 0) {
-                result.out.append(buffer, static_cast<std::size_t>(n));
-                progressed = true;
-                if (onOutput) onOutput(pid, result.out);
-            } else if (n == 0) {
-                outOpen = false;
-            }
-        }
-        if (errOpen) {
-            const ssize_t n = read(errPipe[0], buffer, sizeof buffer);
-            if (n > 0) {
-                result.err.append(buffer, static_cast<std::size_t>(n));
-                progressed = true;
-            } else if (n == 0) {
-                errOpen = false;
-            }
-        }
-        if (!progressed) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    close(outPipe[0]);
-    close(errPipe[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return result;
-}
+// Runs program with args in directory cwd. onOutput, when given, is called with the child's id
+// and the standard output read so far whenever more arrives (it may interrupt the child).
+ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,
+                         const std::filesystem::path& cwd,
+                         std::function<void(ProcessId, const std::string&)> onOutput = {});
+
+// What the user's Ctrl+C does: SIGINT on Linux; on Windows a CTRL_C_EVENT on the console that
+// runProcess gives this process and its children (Wine 8 delivers no other control event to a
+// process), which this process ignores.
+void interruptProcess(ProcessId child);
+// What the system's request to end does: SIGTERM on Linux; on Windows the same as
+// interruptProcess, which has no other console event that reaches a child.
+void requestTermination(ProcessId child);
+// Ends the child at once (SIGKILL, TerminateProcess).
+void killProcess(ProcessId child);
+
+// Sets or removes a variable of this process's environment, which the children inherit.
+void setEnvironment(const char* name, const std::string& value);
+void unsetEnvironment(const char* name);
+
+// The CPUs this process may run on, ascending, asked of the system directly (not through the
+// runner's code); the runner, its child, inherits them.
+std::vector<int> processCpus();
+// The CPU the calling thread runs on now, asked of the system directly.
+int threadCpu();
+// Restricts this process (and the children it starts from now on) to the CPUs; false on failure.
+bool setProcessCpus(const std::vector<int>& cpus);
+// The threads of a process whose names start with prefix, by the number after the prefix, with
+// the CPU list each may run on ("3", "0-3"), seen from outside the process; nullopt where the
+// system shows no such view (Windows).
+std::optional<std::map<int, std::string>> namedThreadAffinities(ProcessId process,
+                                                                const std::string& prefix);
 
 }  // namespace oskelon::test

@@ -3,7 +3,6 @@
 #include "cli/stability_plan.h"
 
 #include <gtest/gtest.h>
-#include <sched.h>
 
 #include <chrono>
 #include <fstream>
@@ -12,22 +11,16 @@
 #include "calc/temp_dir.h"
 #include "cli/cpu_set.h"
 #include "cli/duration_argument.h"
+#include "cli/run_process.h"
 
 namespace oskelon::test {
 namespace {
 
 using std::chrono::milliseconds;
 
-// The CPUs of the calling thread, read with the fixed-size mask (independent of cpu_set.cpp).
+// The CPUs of this process, asked of the system directly (independent of cpu_set_*.cpp).
 std::vector<int> ownCpus() {
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    EXPECT_EQ(sched_getaffinity(0, sizeof set, &set), 0);
-    std::vector<int> cpus;
-    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
-        if (CPU_ISSET(cpu, &set)) cpus.push_back(cpu);
-    }
-    return cpus;
+    return processCpus();
 }
 
 TEST(CpuList, NumbersAndRangesInAnyOrder) {
@@ -198,13 +191,14 @@ TEST(StabilitySummary, TimeSpreadOfOddEvenAndNoRuns) {
     EXPECT_EQ(timeSpread({7}).median, 7);
 }
 
-// A pinned thread reports the CPU it runs on (sched_getcpu) as that CPU, whichever it is.
+// A pinned thread reports the CPU it runs on (asked of the system directly, and through
+// currentCpu) as that CPU, whichever it is.
 TEST(CpuPinning, AThreadRunsOnlyOnItsCpu) {
     const std::vector<int> cpus = ownCpus();
     ASSERT_FALSE(cpus.empty());
     EXPECT_EQ(allowedCpus(), cpus);
     for (int cpu : cpus) {
-        std::vector<int> seen, mask;
+        std::vector<int> seen, reported, mask;
         bool pinned = false;
         std::string error;
         std::jthread worker([&] {
@@ -212,13 +206,15 @@ TEST(CpuPinning, AThreadRunsOnlyOnItsCpu) {
             mask = currentThreadCpus();
             for (int i = 0; i < 20; ++i) {
                 std::this_thread::yield();
-                seen.push_back(sched_getcpu());
+                seen.push_back(threadCpu());
+                reported.push_back(currentCpu());
             }
         });
         worker.join();
         ASSERT_TRUE(pinned) << error;
         EXPECT_EQ(mask, std::vector<int>{cpu});
         for (int where : seen) EXPECT_EQ(where, cpu);
+        for (int where : reported) EXPECT_EQ(where, cpu);
     }
     // The pinning belongs to the thread: this one keeps its mask.
     EXPECT_EQ(ownCpus(), cpus);
