@@ -5,9 +5,8 @@
 // instruction sets, and no function compiled for a wider one may be shared with another unit.
 #pragma once
 
-#include <cmath>
-
 #include "fft/fft_arith.h"
+#include "fft/rounded_sincos.h"
 
 namespace oskelon::stage_factors {
 namespace {
@@ -33,6 +32,7 @@ inline Z tripleConj(Z w) {
 // The angle quantities of one stage call: delta = (pi/2)/divisor with the stored pi/2, divisor
 // n/4 in the plain stages and n/2 in the twisted one; theta = 2*delta is the step between
 // neighbouring points, so the base sequence is e^(ik theta) (2 pi/M or pi/M per point, M = n/2).
+// The sines and cosines are correctly rounded (roundedSinCos): the same bits on every platform.
 template <class Z>
 struct StepAngle {
     double delta;
@@ -44,8 +44,9 @@ struct StepAngle {
     explicit StepAngle(int divisor) {
         delta = detail::kHalfPi / static_cast<double>(divisor);
         const double theta = delta + delta;
-        c1 = std::cos(theta);
-        s1 = std::sin(theta);
+        const SinCos t = roundedSinCos(theta);
+        c1 = t.cos;
+        s1 = t.sin;
         ss = s1 + s1;
         step3 = tripleConj(Z{c1, s1});
         ss3 = step3.im + step3.im;
@@ -54,7 +55,8 @@ struct StepAngle {
     // The base sequence at K (even member) and K+1 (odd member), K > 0.
     void seed(int K, Z& even, Z& odd) const {
         const double phi = static_cast<double>(2 * K) * delta;
-        even = {std::cos(phi), std::sin(phi)};
+        const SinCos p = roundedSinCos(phi);
+        even = {p.cos, p.sin};
         odd = {c1 * even.re - s1 * even.im, s1 * even.re + c1 * even.im};
     }
 };

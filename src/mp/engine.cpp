@@ -14,6 +14,7 @@
 
 #include "fft/complex_fft.h"
 #include "fft/fft_path.h"
+#include "fft/rounded_sincos.h"
 #include "mp/carry_blocks.h"
 #include "mp/interrupt.h"
 
@@ -30,8 +31,9 @@ inline void forEachPair(int n, PairFn&& visit) {
     const int half = n / 2;
     if (half - 2 < 2) return;
     const double pi = 3.141592653589793;
-    const double s1 = std::sin(pi / n);
-    const double c1 = std::cos(pi / n);
+    const SinCos sc1 = roundedSinCos(pi / n);
+    const double s1 = sc1.sin;
+    const double c1 = sc1.cos;
     const double e = s1 * s1;
     const double f = s1 * c1;
     const double step = 4.0 * f;
@@ -54,8 +56,9 @@ inline void forEachPair(int n, PairFn&& visit) {
         }
         if (o == 2) break;
         top = o;
-        const double h = 0.5 * std::cos(pi * o / n);
-        const double t = 0.5 * std::sin(pi * o / n);
+        const SinCos sco = roundedSinCos(pi * o / n);
+        const double h = 0.5 * sco.cos;
+        const double t = 0.5 * sco.sin;
         prevR = 0.5 - t;
         prevI = h;
         curR = 0.5 - (t * (1.0 - 2.0 * e) - h * (2.0 * f));
