@@ -235,7 +235,7 @@ int main(int argc, char** argv) {
         if (!reversed.empty()) reversed.pop_back();
         app.parse(std::move(reversed));
     } catch (const CLI::CallForHelp&) {
-        std::fputs(app.help().c_str(), stdout);
+        writeText(stdout, app.help());
         return kExitOk;
     } catch (const CLI::CallForVersion&) {
         std::puts("oskelon-cli (Oskelon Version 1.2)");

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
@@ -45,6 +46,11 @@ class InterruptWaiter {
     // Ends the current or next wait with Woken; any thread may call it.
     void wake();
 };
+
+// Writes text to stream and flushes it. On a Windows console the text goes to the console as
+// UTF-16 (the C library's console writes do not carry UTF-8 under every runtime), with the
+// stream's own line ends; everywhere else the bytes go through the stream unchanged.
+void writeText(std::FILE* stream, const std::string& text);
 
 // Names the calling thread for debuggers and process viewers (at most 15 bytes show on Linux).
 // Does nothing where the system has no thread names.

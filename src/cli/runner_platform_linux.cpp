@@ -66,6 +66,11 @@ void InterruptWaiter::wake() {
     kill(getpid(), SIGUSR1);
 }
 
+void writeText(std::FILE* stream, const std::string& text) {
+    std::fputs(text.c_str(), stream);
+    std::fflush(stream);
+}
+
 void nameCurrentThread(const std::string& name) {
     // Longer names are refused (ERANGE); the thread then keeps its inherited name.
     pthread_setname_np(pthread_self(), name.c_str());

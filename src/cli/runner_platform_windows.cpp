@@ -9,14 +9,17 @@
 // until the stop path has ended the process, which the system allows for about five seconds.
 #include <windows.h>
 // after windows.h, which it needs
+#include <io.h>
 #include <shellapi.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <memory>
 #include <stdexcept>
 #include <string>
 
+#include "calc/windows_text.h"
 #include "cli/exit_codes.h"
 #include "cli/runner_platform.h"
 
@@ -88,16 +91,6 @@ struct LocalFreeDeleter {
     void operator()(LPWSTR* p) const { LocalFree(p); }
 };
 
-std::string utf8(const wchar_t* text) {
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 1) return {};
-    std::string out(static_cast<std::size_t>(bytes), '\0');
-    if (WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), bytes, nullptr, nullptr) != bytes)
-        return {};
-    out.pop_back();  // the NUL
-    return out;
-}
-
 }  // namespace
 
 std::vector<std::string> prepareRunnerProcess(int argc, char** argv) {
@@ -111,7 +104,7 @@ std::vector<std::string> prepareRunnerProcess(int argc, char** argv) {
     std::unique_ptr<LPWSTR, LocalFreeDeleter> wide(CommandLineToArgvW(GetCommandLineW(), &count));
     if (wide == nullptr || count != argc) return std::vector<std::string>(argv, argv + argc);
     std::vector<std::string> arguments;
-    for (int i = 0; i < count; ++i) arguments.push_back(utf8(wide.get()[i]));
+    for (int i = 0; i < count; ++i) arguments.push_back(utf8FromWide(wide.get()[i]));
     return arguments;
 }
 
@@ -153,6 +146,29 @@ void InterruptWaiter::wake() {
     SetEvent(consoleInterrupt().event.get());
 }
 
+void writeText(std::FILE* stream, const std::string& text) {
+    std::fflush(stream);
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    DWORD mode = 0;
+    if (handle == INVALID_HANDLE_VALUE || !GetConsoleMode(handle, &mode)) {
+        std::fputs(text.c_str(), stream);  // a pipe or file: text mode, CR LF line ends
+        std::fflush(stream);
+        return;
+    }
+    std::wstring wide;
+    for (wchar_t c : wideFromUtf8(text)) {
+        if (c == L'\n') wide += L'\r';
+        wide += c;
+    }
+    for (std::size_t done = 0; done < wide.size();) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(wide.size() - done, 8192));
+        DWORD written = 0;
+        if (!WriteConsoleW(handle, wide.data() + done, chunk, &written, nullptr) || written == 0)
+            return;  // as a failed fputs: the output is lost, the run goes on
+        done += written;
+    }
+}
+
 void nameCurrentThread(const std::string& name) {
     // SetThreadDescription exists from Windows 10 1607 on; looked up so that the runner still
     // starts on systems without it.
@@ -162,10 +178,7 @@ void nameCurrentThread(const std::string& name) {
     const auto set = reinterpret_cast<SetDescription>(
         reinterpret_cast<void (*)()>(GetProcAddress(kernel, "SetThreadDescription")));
     if (set == nullptr) return;
-    const int length = MultiByteToWideChar(CP_UTF8, 0, name.c_str(), -1, nullptr, 0);
-    if (length <= 0) return;
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    if (MultiByteToWideChar(CP_UTF8, 0, name.c_str(), -1, wide.data(), length) != length) return;
+    const std::wstring wide = wideFromUtf8(name);
     set(GetCurrentThread(), wide.c_str());  // a name is a convenience: its failure is ignored
 }
 

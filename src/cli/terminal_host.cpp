@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "calc/sizes.h"
+#include "cli/runner_platform.h"
 
 namespace oskelon {
 
@@ -25,9 +26,7 @@ void TerminalHost::emitEventLocked(const char* kind, const std::string& text) {
 }
 
 void TerminalHost::emitLocked(std::FILE* stream, const std::string& text) {
-    std::fputs(text.c_str(), stream);
-    std::fputc('\n', stream);
-    std::fflush(stream);
+    writeText(stream, text + "\n");
 }
 
 void TerminalHost::AddListLine(const std::string& text) {
