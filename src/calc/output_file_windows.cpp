@@ -1,8 +1,9 @@
 // OutputFile on Windows: the temporary file through the wide-character API (so that any UTF-8
 // path works), FlushFileBuffers before the close, and MoveFileExW with MOVEFILE_REPLACE_EXISTING,
-// which replaces an existing destination in one step (std::filesystem::rename, and the C
-// library's rename under it, refuse an existing destination on Windows). MOVEFILE_WRITE_THROUGH
-// returns only when the new name is on the device.
+// which replaces an existing destination in one step (the C library's rename refuses an existing
+// destination on Windows; libstdc++'s std::filesystem::rename replaces it, but gives no way to
+// ask for the write-through). MOVEFILE_WRITE_THROUGH returns only when the new name is on the
+// device.
 #include <windows.h>
 
 #include <algorithm>
