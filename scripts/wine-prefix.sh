@@ -10,7 +10,9 @@ prefix="$(cd "$prefix" && pwd)"
 export WINEPREFIX="$prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 if [ ! -f "$prefix/system.reg" ]; then
-    wineboot --init >/dev/null 2>&1 || true
+    # Every Wine program here gets other output than the caller's: wineserver and the services
+    # that wineboot starts outlive this script and would keep a caller's pipe open.
+    wineboot --init >/dev/null 2>&1 </dev/null || true
     wineserver -w
     reg_file="$prefix/oskelon-setup.reg"
     cat > "$reg_file" <<'REG'
@@ -28,8 +30,11 @@ REGEDIT4
 REG
     # regedit reads UTF-16 files with a BOM; the names above need more than ASCII.
     { printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE "$reg_file"; } > "$reg_file.utf16"
-    wine regedit /S "$reg_file.utf16" >/dev/null 2>&1
+    wine regedit /S "$reg_file.utf16" >/dev/null 2>&1 </dev/null
     wineserver -w
 fi
-# A persistent wineserver, so that each program starts in a fraction of a second.
-wineserver -p
+# A persistent wineserver with Wine's services already running, so that each program starts in
+# a fraction of a second. Both are started in a session of their own: they must outlive the
+# caller (a test runner ends the caller's process group) and hold none of its pipes.
+setsid wineserver -p >/dev/null 2>&1 </dev/null
+setsid wineboot >/dev/null 2>&1 </dev/null

@@ -10,6 +10,8 @@
 #include <windows.h>
 
 #include <random>
+
+#include "support/under_wine.h"
 #endif
 
 #include <filesystem>
@@ -30,6 +32,10 @@ class TempDir {
                 std::filesystem::temp_directory_path() / ("oskelon-test-" + std::to_string(seed()));
         } while (!std::filesystem::create_directory(path_, ec) && !ec);
         if (ec) ADD_FAILURE() << "cannot create " << path_ << ": " << ec.message();
+        if (!runningUnderWine()) {
+            ADD_FAILURE() << "these tests reset the records key: run them under Wine";
+            return;
+        }
         const LSTATUS deleted = RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Fenwarren\\Oskelon");
         if (deleted != ERROR_SUCCESS && deleted != ERROR_FILE_NOT_FOUND)
             ADD_FAILURE() << "cannot reset the records key: " << deleted;

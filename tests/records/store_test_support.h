@@ -1,5 +1,5 @@
 // Test support for the records store: a private store per test, raw access to the database for
-// checks that do not go through RegistryKey, child processes, and a fake RecordsHost.
+// checks that do not go through RegistryKey, and child processes.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "records/records_host.h"
+#include "support/records_host_fake.h"
 
 namespace oskelon::test {
 
@@ -218,50 +218,5 @@ inline int runInChildProcess(const std::function<int()>& body) {
     if (!child.Start(body)) return -1;
     return child.WaitAll().front();
 }
-
-// A RecordsHost that keeps the list and the result text as the window would, and logs every call.
-class FakeHost : public RecordsHost {
-  public:
-    std::vector<std::string> list;
-    std::string resultText;
-    std::vector<std::string> messages;
-    std::vector<std::string> calls;  // "AddListLine", "ClearList", ..., in call order
-    std::vector<std::string> displayNames;
-    std::vector<std::pair<MainButton, bool>> buttonChanges;
-    std::function<void()> onMessage;  // runs while the message is "up"
-
-    void AddListLine(const std::string& text) override {
-        calls.emplace_back("AddListLine");
-        list.push_back(text);
-    }
-    void ClearList() override {
-        calls.emplace_back("ClearList");
-        list.clear();
-    }
-    void ClearResultText() override {
-        calls.emplace_back("ClearResultText");
-        resultText.clear();
-    }
-    void AppendResultText(const std::string& text) override {
-        calls.emplace_back("AppendResultText");
-        resultText += text;
-    }
-    void EnableButton(MainButton button, bool on) override {
-        calls.emplace_back("EnableButton");
-        buttonChanges.emplace_back(button, on);
-    }
-    void ShowMessage(const std::string& text) override {
-        calls.emplace_back("ShowMessage");
-        messages.push_back(text);
-        if (onMessage) onMessage();
-    }
-    std::string SizeDisplayName(int sizeIndex) override {
-        calls.emplace_back("SizeDisplayName");
-        if (sizeIndex < 0 || static_cast<std::size_t>(sizeIndex) >= displayNames.size()) {
-            return "?";
-        }
-        return displayNames[sizeIndex];
-    }
-};
 
 }  // namespace oskelon::test

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# The Windows build computes exactly what the Linux build computes: every transform, radix-test
+# value and product (the fingerprint tool), and for each given size pi.dat (line end aside) and
+# the digest of every iteration's numbers. Runs the Windows programs through Wine (WINEPREFIX set
+# by the caller).
+# Usage: same_results_test.sh LINUX_BUILD_DIR FINGERPRINT_EXE CLI_EXE SIZE...
+set -euo pipefail
+native="$1" fingerprint_exe="$2" cli_exe="$3"
+shift 3
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+
+"$native/tools/oskelon-fingerprint" > "$work/linux.txt"
+wine "$fingerprint_exe" | tr -d '\r' > "$work/windows.txt"
+if ! diff -u "$work/linux.txt" "$work/windows.txt"; then
+    echo "FAIL: the fingerprints differ" >&2
+    exit 1
+fi
+echo "fingerprint: $(wc -l < "$work/linux.txt") items identical"
+
+digests() { grep -o '"digest": "[0-9a-f]*"' "$1"; }
+for size in "$@"; do
+    mkdir -p "$work/l$size" "$work/w$size"
+    (cd "$work/l$size" && "$native/src/cli/oskelon-cli" --size "$size" --json r.json >/dev/null)
+    (cd "$work/w$size" && wine "$cli_exe" --size "$size" --json r.json >/dev/null)
+    if ! tr -d '\r' < "$work/w$size/pi.dat" | cmp -s - "$work/l$size/pi.dat"; then
+        echo "FAIL: size $size: pi.dat differs" >&2
+        exit 1
+    fi
+    if ! diff <(digests "$work/l$size/r.json") <(digests "$work/w$size/r.json"); then
+        echo "FAIL: size $size: iteration digests differ" >&2
+        exit 1
+    fi
+    echo "size $size: pi.dat and $(digests "$work/l$size/r.json" | wc -l) iteration digests identical"
+done
