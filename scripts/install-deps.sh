@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing Oskelon needs. Idempotent and
-# non-interactive; run as root or with sudo available.
+# non-interactive; run as root or with sudo available. The package lists are read (apt-get
+# update) only when something is missing.
+# Usage: scripts/install-deps.sh [linux|windows|all]   (default: linux)
 set -euo pipefail
 
-packages=(
+linux_packages=(
     build-essential g++ cmake ninja-build pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
     libsqlite3-dev libcli11-dev nlohmann-json3-dev libxxhash-dev
@@ -18,6 +20,22 @@ packages=(
     qt6-base-dev qt6-svg-dev fonts-noto-cjk
     xvfb xauth
 )
+
+# The Windows build: the mingw-w64 cross compiler (POSIX threads), GoogleTest's sources to build
+# it with that compiler, and Wine with a virtual X server and xdotool to run and drive the
+# programs; the Japanese font stands in for the Windows UI font.
+windows_packages=(
+    cmake ninja-build g++-mingw-w64-x86-64-posix googletest
+    libcli11-dev nlohmann-json3-dev libxxhash-dev
+    wine wine64 fonts-wine fonts-noto-cjk xvfb xauth xdotool x11-apps imagemagick
+)
+
+case "${1:-linux}" in
+    linux) packages=("${linux_packages[@]}") ;;
+    windows) packages=("${windows_packages[@]}") ;;
+    all) packages=("${linux_packages[@]}" "${windows_packages[@]}") ;;
+    *) echo "usage: install-deps.sh [linux|windows|all]" >&2; exit 2 ;;
+esac
 
 if [ "$(id -u)" -eq 0 ]; then
     sudo=()
@@ -34,8 +52,8 @@ for p in "${packages[@]}"; do
 done
 
 export DEBIAN_FRONTEND=noninteractive
-"${sudo[@]}" apt-get update -qq
 if [ ${#missing[@]} -gt 0 ]; then
+    "${sudo[@]}" apt-get update -qq
     echo "install-deps: installing ${missing[*]}"
     "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 else
