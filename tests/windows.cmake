@@ -16,7 +16,7 @@ set(OSKELON_NATIVE_BUILD_DIR "" CACHE PATH
 set(oskelon_wine_prefix ${CMAKE_BINARY_DIR}/wine-prefix)
 set(oskelon_wine_environment "WINEPREFIX=${oskelon_wine_prefix}" "WINEDEBUG=-all")
 add_test(NAME wine_prefix_setup
-    COMMAND sh -c "WINEPREFIX='${oskelon_wine_prefix}' wineserver -k 2>/dev/null; rm -rf '${oskelon_wine_prefix}' && '${PROJECT_SOURCE_DIR}/scripts/wine-prefix.sh' '${oskelon_wine_prefix}'")
+    COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine-prefix.sh --fresh ${oskelon_wine_prefix})
 add_test(NAME wine_prefix_cleanup
     COMMAND sh -c "WINEPREFIX='${oskelon_wine_prefix}' wineserver -k || true")
 set_tests_properties(wine_prefix_setup PROPERTIES FIXTURES_SETUP wine TIMEOUT 120)
@@ -29,6 +29,7 @@ function(oskelon_add_windows_suite name)
     add_executable(${name} ${arg_SOURCES})
     target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
     target_link_libraries(${name} PRIVATE ${arg_LIBS} GTest::gtest_main)
+    oskelon_windows_executable(${name})  # the product's manifest: the same version data
     if(NOT arg_TIMEOUT)
         set(arg_TIMEOUT 600)
     endif()

@@ -77,10 +77,6 @@ TEST(OsVersionData, KernelReleaseAndOsRelease) {
               "Debian GNU/Linux 12 (bookworm)");
     EXPECT_EQ(prettyNameFromOsRelease("PRETTY_NAME=Alpine\n"), "Alpine");
     EXPECT_EQ(prettyNameFromOsRelease("ID=x\n"), "");
-
-    const OsVersion here = queryOsVersion();
-    EXPECT_EQ(here.family, 0);
-    EXPECT_GE(here.major, 2);  // any kernel this program runs on
 }
 
 }  // namespace
