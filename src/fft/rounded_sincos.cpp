@@ -1,5 +1,5 @@
 // Correctly rounded sin/cos: reduction by a multiple of pi/2, a fast table-based evaluation to a
-// relative error below 2^-64 with a rounding test, and an accurate double-double evaluation to
+// relative error below 2^-65 with a rounding test, and an accurate double-double evaluation to
 // below 2^-100 with the same test for the rare arguments the fast one cannot decide.
 //
 // Notation: RN is rounding to nearest, u = 2^-53, and every bound is relative to the exact value
@@ -11,8 +11,10 @@
 #include "fft/rounded_sincos.h"
 
 #include <array>
+#include <bit>
 #include <cfloat>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <utility>
@@ -80,114 +82,180 @@ constexpr double kP3 = 0x1.1701b839a24p-88;
 constexpr double kP4 = 0x1.2049c1114cf99p-132;
 constexpr double kTwoOverPi = 0x1.45f306dc9c883p-1;
 constexpr double kRoundingShift = 0x1.8p52;  // adding and subtracting it rounds to an integer
+constexpr double kQuarterPi = 0x1.921fb54442d18p-1;  // RN(pi/4); up to it k = 0
 
 // ---------------------------------------------------------------------------------------------
-// Fast evaluation. r = a + t with a = i/64, i = round(64 rh) in 0..51, |t| <= 2^-7 (1 + 2^-52):
-//   sin r = S + S (cos t - 1) + C sin t,   cos r = C + C (cos t - 1) - S sin t,
+// Fast evaluation. r = a + t with a = i/128, i = round(128 rh) in 0..101, |t| <= 2^-8 (1 + 2^-52):
+//   sin r = (S + Sl) cos t + (C + Cl) sin t,   cos r = (C + Cl) cos t - (S + Sl) sin t,
 // with S + Sl and C + Cl the double-doubles nearest to sin a and cos a (relative error <= u^2).
-// With th = rh - a (exact by Sterbenz) and tl = rl:
-//   sin t = th + tl + ps + O(t^2 tl),   ps = sin th - th = th^3 (-1/6 + th^2/120 - ...),
-//   cos t - 1 = pc - th tl + O(tl^2),   pc = cos th - 1 = th^2 (-1/2 + th^2/24 - ...),
-// ps and pc being Taylor polynomials whose truncation is below 2^-75 |th|^3 and 2^-82 th^2.
-// The leading sums S + C th and C - S th are formed exactly (twoProduct, fastTwoSum: |C th|,
-// |S th| <= 2^-7 < |S| for i >= 1, and S = 0, C = 1 for i = 0) and the remaining terms, each
-// below 2^-15 times the result, are added in double. Per result this costs at most eight
-// roundings of quantities below 2^-15 |y| (<= 2^-66 |y| together), the 3u relative error of
-// pc or ps (<= 2^-66.4 |y|, using S <= 2 |sin r| for i >= 1), the dropped Cl (sin t - t),
-// Sl (cos t - 1) and O(t^2 tl) terms (<= 2^-68 |y|), the reduction (2^-100) and the truncation:
-// below 2^-64.5 |y| in all, stated as kFastBound = 2^-64.
+// Each lane is y = A cos t + B sin t with (A, B) = (S, C) for the sine and (C, -S) for the
+// cosine, A = a + l and B = b + m as double-doubles. With th = rh - a (exact by Sterbenz's lemma,
+// |th| <= 2^-8) and tl = rl:
+//   sin t = th + tl + ps + O(th^2 tl),  ps = sin th - th = th^3 (-1/6 + th^2/120 - th^4/5040),
+//   cos t - 1 = pc - th tl + O(th^3 tl + tl^2),  pc = cos th - 1 = th^2 (-1/2 + th^2/24
+//   - th^4/720),
+// the truncations being below 2^-82 |th| and 2^-79.3. th = tH + tL is split by Veltkamp's
+// method (tH of 26 significant bits, |tL| <= 2^-26 |th|), and the table holds bH, b rounded to 26
+// significant bits the same way, and bLm = RN((b - bH) + m), so that the leading product bH tH is
+// exact and
+//   y = a + bH tH + [(bLm tH + l) + (b (tL + tl) - a th tl)] + [b ps + a pc] + (dropped terms),
+// a + bH tH being formed exactly by fastTwoSum (|bH tH| < 2^-8 <= |a| in the exponent sense for
+// i >= 1; for i = 0 the sine lane has a = 0 and the cosine lane bH = 0). The first bracket does
+// not wait for the polynomials.
+//
+// Error bound, per lane and relative to the exact y, using |a| <= 2.25 |y| (sine lane: S <= i/128
+// and sin r >= 0.8967 r >= 0.8967 i/256 for i >= 1; cosine lane: y >= cos(pi/4 (1 + 2^-40))),
+// |b th| <= 1.13 |y| (|th| <= r for i >= 1, th <= r (1 + 2^-51) for i = 0) and |tl| <= 2^-52 rh
+// <= 2^-52 1.13 |y|; in units of 2^-70 |y|:
+//   pc carries 4.01u relative (the two sums of the polynomial, t2, the product): 2.01u th^2,
+//       times |a|                                                                           9.1
+//   ps carries 6.01u relative on |th|^3/6, times |b|: 1.002u |b th| th^2                     2.3
+//   the roundings of a pc and of b ps, and the dropped l (cos t - 1)                        5.0
+//   the sums b ps + a pc and early + late, each of magnitude below 2^-15.6 |y|              5.3
+//   the first bracket and se (all its terms below 2^-25 |y|), the dropped m (sin t - tH)
+//       and (sin th - th) tl, the table (u^2), the reduction (2^-100, times r/|y| <= 1.13),
+//       the truncations                                                                     0.8
+// in all below 22.5 2^-70 < 2^-65.5, stated as kFastBound = 2^-65.
 struct TableEntry {
     double sinHi, sinLo, cosHi, cosLo;
 };
 
-// sin(i/64) and cos(i/64) for i = 0..51 as the nearest double-doubles (hi = RN(v), lo =
-// RN(v - hi)).
-constexpr TableEntry kTable[52] = {
+// sin(i/128) and cos(i/128) for i = 0..101 as the nearest double-doubles (hi = RN(v), lo =
+// RN(v - hi)), checked against MPFR by the tests.
+constexpr TableEntry kTable[kFastTableSize] = {
     {0x0p+0, 0x0p+0, 0x1p+0, 0x0p+0},
+    {0x1.fffeaaaaeeeefp-8, -0x1.e45e2ec67b77cp-62, 0x1.fffc000155552p-1, 0x1.f4a01a0196daep-55},
     {0x1.fffaaaaeeeed5p-7, -0x1.2ab639a9f0776p-63, 0x1.fff000155549fp-1, 0x1.28a28a03a5ef3p-55},
+    {0x1.7ff7001033255p-6, 0x1.efe2b51527336p-64, 0x1.ffdc006bff7e6p-1, 0x1.ae6dae86977bdp-55},
     {0x1.ffeaaaeeee86fp-6, -0x1.cd406fb224ae2p-60, 0x1.ffc00155527d3p-1, -0x1.3b54492d89b5bp-55},
+    {0x1.3feb2b12d45d5p-5, 0x1.4ec54203d1c11p-60, 0x1.ff9c03414a7bap-1, 0x1.991f4be6c59bfp-57},
     {0x1.7fdc01032fba9p-5, -0x1.599bdf46e997ap-59, 0x1.ff7006bfdf99fp-1, -0x1.8b3b560648d5fp-56},
+    {0x1.bfc6d78586dacp-5, 0x1.8e4fd03dbf236p-62, 0x1.ff3c0c8103a31p-1, 0x1.4856dbddc0e66p-56},
     {0x1.ffaaaeeed4edbp-5, -0x1.2d16d32684b69p-59, 0x1.ff0015549f4d3p-1, 0x1.328387b99426fp-55},
+    {0x1.1fc343d808befp-4, -0x1.f3d32e6f3be4fp-58, 0x1.febc222a8ef9fp-1, 0x1.7934934f54c77p-58},
     {0x1.3facb12d1755bp-4, -0x1.921915299468bp-58, 0x1.fe7034129ef6fp-1, -0x1.cbf4337c96f97p-57},
+    {0x1.5f911fd10b737p-4, -0x1.0184f02be9102p-58, 0x1.fe1c4c3c873ebp-1, -0x1.5a9c9057c4a02p-60},
     {0x1.7f701032550e4p-4, 0x1.afc2d1800501ap-60, 0x1.fdc06bf7e6b9bp-1, 0x1.31902b535f8dbp-55},
+    {0x1.9f4902d55d1f9p-4, 0x1.2696d7eac1dc1p-58, 0x1.fd5c94b43ep-1, -0x1.2e768cb4f92f9p-57},
     {0x1.bf1b78568391dp-4, 0x1.e91841dea4cc8p-58, 0x1.fcf0c800e99b1p-1, 0x1.ea3d786d186acp-57},
+    {0x1.dee6f16c1cce6p-4, -0x1.50f8e2fb71673p-59, 0x1.fc7d078d1bc88p-1, 0x1.075d2447db685p-55},
     {0x1.feaaeee86ee36p-4, -0x1.afcb2bcc6f03bp-59, 0x1.fc015527d5bd3p-1, 0x1.b68f35094efb8p-55},
+    {0x1.0f3378ddd71d1p-3, 0x1.d8468724f0f9ep-57, 0x1.fb7db2bfe0695p-1, 0x1.21dadf4f65ab1p-55},
     {0x1.1f0d3d7afceafp-3, -0x1.6ef95099769a5p-57, 0x1.faf22263c4bd3p-1, -0x1.52ace133a2769p-58},
+    {0x1.2ee285e4ab88fp-3, -0x1.e4d0f05dee058p-57, 0x1.fa5ea641c36f2p-1, 0x1.04da6ed17cc7cp-59},
     {0x1.3eb312c5d66cbp-3, 0x1.47d666b66cb91p-57, 0x1.f9c340a7cc428p-1, 0x1.c5b6b063b7462p-55},
+    {0x1.4e7ea4dc5f27bp-3, 0x1.949db2ac072fcp-58, 0x1.f91ff40374d01p-1, -0x1.7d03f4d3a9e4cp-57},
     {0x1.5e44fcfa126f3p-3, -0x1.6f443063f89b6p-57, 0x1.f874c2e1eecf6p-1, -0x1.c6514e1332b16p-55},
+    {0x1.6e05dc05a4d4cp-3, -0x1.32c5c8b81c919p-66, 0x1.f7c1afeffde24p-1, -0x1.8f55bc47540b1p-56},
     {0x1.7dc102fbaf2b5p-3, 0x1.5ab50e23c97c3p-59, 0x1.f706bdf9ece1cp-1, -0x1.698c80c36dcb4p-55},
+    {0x1.8d7632efaa944p-3, -0x1.20fa262cbb953p-57, 0x1.f643efeb82acdp-1, 0x1.6b00ac1fe28acp-56},
     {0x1.9d252d0cec312p-3, 0x1.9c43d80b1137dp-58, 0x1.f57948cff6797p-1, 0x1.e3a0d3e03b1d4p-57},
+    {0x1.accdb297a0765p-3, -0x1.9883b57d6cdeap-58, 0x1.f4a6cbd1e3a79p-1, 0x1.13df0edaebb57p-55},
     {0x1.bc6f84edc6199p-3, 0x1.9c1a56a7b0cabp-57, 0x1.f3cc7c3b3d16ep-1, -0x1.21a3ad28a3494p-57},
+    {0x1.cc0a6588289a3p-3, -0x1.868d09bc87c6bp-57, 0x1.f2ea5d753ffedp-1, 0x1.cc4215f56d583p-55},
     {0x1.db9e15fb5a5dp-3, -0x1.32e20d6cc6fc2p-57, 0x1.f20073086649fp-1, 0x1.b940416c1984bp-56},
+    {0x1.eb2a57f8ae5a3p-3, -0x1.0be06af572cebp-57, 0x1.f10ec09c5873bp-1, 0x1.d9072762c1283p-55},
     {0x1.faaeed4f31577p-3, -0x1.15d88508e32b8p-57, 0x1.f01549f7deea1p-1, 0x1.d3c1e99e5cafdp-55},
+    {0x1.0515cbf65155cp-2, -0x1.9b8c29dfd8ec7p-56, 0x1.ef141300d2f26p-1, -0x1.2aa1b08ded372p-55},
     {0x1.0cd00cef36436p-2, -0x1.9fb0a0c93e2b4p-56, 0x1.ee0b1fbc0f11cp-1, -0x1.bfd2380bbc3b1p-59},
+    {0x1.14861aa94ddebp-2, -0x1.be881b5b615a4p-57, 0x1.ecfa744d5efa1p-1, -0x1.56d0a4af541dp-58},
     {0x1.1c37d64c6b876p-2, 0x1.46076fe0dcff4p-56, 0x1.ebe214f76efa8p-1, -0x1.02f9f12ba543ep-55},
+    {0x1.23e52111aaf36p-2, -0x1.4f080334eff18p-56, 0x1.eac2061bbaf4fp-1, 0x1.2c1d53e94658dp-57},
     {0x1.2b8ddc43eb49fp-2, 0x1.1553899f2d807p-57, 0x1.e99a4c3a7cd83p-1, -0x1.2264b1bc53ce8p-55},
+    {0x1.3331e94049f87p-2, 0x1.e0cb6b40c302cp-56, 0x1.e86aebf29a9edp-1, 0x1.9397afdbb58a7p-55},
     {0x1.3ad129769d3d8p-2, 0x1.03d550487839ap-63, 0x1.e733ea0193d4p-1, -0x1.6428b3546ce13p-55},
+    {0x1.426b7e69ee697p-2, -0x1.f09c75705c59fp-56, 0x1.e5f54b436e9dp-1, 0x1.7eb0fd02fc8bcp-55},
     {0x1.4a00c9b0f3d2p-2, 0x1.823ba6bb08eadp-56, 0x1.e4af14b2a449cp-1, -0x1.68ca02e8a6833p-55},
+    {0x1.5190ecf68a77ap-2, 0x1.b357155eef0f3p-56, 0x1.e3614b680d6a5p-1, -0x1.27793aa015237p-56},
     {0x1.591bc9fa2f597p-2, 0x1.7c74bac3fe0cbp-57, 0x1.e20bf49acd6c1p-1, -0x1.660aec7ef636bp-58},
+    {0x1.60a1429078775p-2, 0x1.b1fd80ba89133p-58, 0x1.e0af15a03dbcep-1, 0x1.fe8e702771ae6p-58},
     {0x1.682138a38d7f7p-2, -0x1.d889202444aadp-56, 0x1.df4ab3ebd875ep-1, -0x1.e2d8a7e6736c4p-55},
+    {0x1.6f9b8e33a0255p-2, 0x1.42bc14ee9da0dp-56, 0x1.ddded50f228d6p-1, -0x1.e80c8d42ba2bfp-57},
     {0x1.7710255764214p-2, -0x1.6ead7314bb6cep-57, 0x1.dc6b7eb995912p-1, 0x1.4b364776dcd35p-58},
+    {0x1.7e7ee03c86d4ep-2, -0x1.b63bcdabf5af2p-56, 0x1.daf0b6b888e83p-1, 0x1.a249e2b5e5ceap-55},
     {0x1.85e7a12826949p-2, 0x1.8a40e9b5facep-56, 0x1.d96e82f71a9dcp-1, 0x1.ff61bd5d2039dp-55},
+    {0x1.8d4a4a774992fp-2, 0x1.44a02ea766326p-56, 0x1.d7e4e97e17b4ap-1, -0x1.3b770352bed94p-57},
     {0x1.94a6be9f546c5p-2, -0x1.69ce13e683f58p-56, 0x1.d653f073e404p-1, -0x1.76236434bec37p-55},
+    {0x1.9bfce02e8051p-2, 0x1.09e39a320b0a4p-56, 0x1.d4bb9e1c619ep-1, 0x1.f34bb77858f61p-55},
     {0x1.a34c91cc50ccap-2, -0x1.a310e3b50cecdp-58, 0x1.d31bf8d8d7c06p-1, 0x1.e60dd3089cbddp-56},
+    {0x1.aa95b63a09277p-2, -0x1.6293eb13c0381p-57, 0x1.d1750727d94fp-1, 0x1.0d52b1ec1a48ep-55},
     {0x1.b1d8305321617p-2, -0x1.ae242cb99f519p-56, 0x1.cfc6cfa52ad9fp-1, 0x1.8b5b5508f2a0dp-55},
+    {0x1.b913e30dbac43p-2, -0x1.e38ad2f6c3ff1p-56, 0x1.ce115909a82e5p-1, 0x1.1f139bb31109ap-55},
     {0x1.c048b17b140a3p-2, 0x1.19fe6757e9fa7p-57, 0x1.cc54aa2b2972ep-1, 0x1.4ee162ba83a98p-57},
+    {0x1.c7767ec7fd19ep-2, -0x1.eb14d1a3d5826p-58, 0x1.ca90c9fc67d0bp-1, -0x1.46a81485e3462p-57},
     {0x1.ce9d2e3d4a51fp-2, -0x1.2fc8a12dae298p-57, 0x1.c8c5bf8ce1a84p-1, 0x1.ab3d1a1590123p-56},
+    {0x1.d5bca34047661p-2, 0x1.28a44a75fc29cp-56, 0x1.c6f39208be53bp-1, -0x1.741dbfbaadb42p-55},
     {0x1.dcd4c15329c9ap-2, 0x1.0d4c6e171fd9ap-56, 0x1.c51a48b8b175ep-1, -0x1.1bbb43b9aa88p-57},
+    {0x1.e3e56c1582a69p-2, -0x1.0a4821099f88fp-58, 0x1.c339eb01ddd81p-1, -0x1.caaf5ee82c5cp-55},
     {0x1.eaee8744b05fp-2, -0x1.789b43c9b027dp-58, 0x1.c1528065b7d5p-1, -0x1.892111312e828p-55},
+    {0x1.f1eff6bc4f97bp-2, 0x1.17212f8a7525cp-56, 0x1.bf641081e7536p-1, 0x1.b7bd71628a9a1p-55},
     {0x1.f8e99e76abc97p-2, 0x1.9d950af2d00a3p-58, 0x1.bd6ea310294f5p-1, 0x1.31bbcc88c109dp-56},
+    {0x1.ffdb628d2f57ap-2, 0x1.f4a992e905b6ap-57, 0x1.bb723fe630f32p-1, 0x1.72bd2452d0a39p-56},
     {0x1.0362939c69955p-1, -0x1.2d8cd78397b01p-55, 0x1.b96eeef58840ep-1, 0x1.45a3cc78fadep-58},
+    {0x1.06d3686946e5bp-1, 0x1.3f5ae4538ff1bp-55, 0x1.b764b84b704c2p-1, -0x1.f5848c21b389bp-55},
     {0x1.0a4021e9e1001p-1, -0x1.6f643a13914f6p-55, 0x1.b553a410c104ep-1, 0x1.8ff7947027a15p-58},
+    {0x1.0da8b26b5672ep-1, -0x1.a58def0bee909p-55, 0x1.b33bba89c8948p-1, 0x1.ea6a51d1f6ca9p-55},
     {0x1.110d0c4b69c3bp-1, 0x1.d918998809981p-55, 0x1.b11d04162a4c6p-1, 0x1.1dd561efbc0c2p-56},
+    {0x1.146d21f8b7f82p-1, 0x1.bf9535e2739a8p-56, 0x1.aef78930bd275p-1, -0x1.f836279746f94p-56},
     {0x1.17c8e5f2eedbp-1, 0x1.35e57102e2488p-57, 0x1.accb526f69de5p-1, 0x1.8fb6a8dd6b6ccp-55},
+    {0x1.1b204acb02fddp-1, -0x1.f190c70cbb5fep-58, 0x1.aa98688308913p-1, -0x1.b83d607cd5072p-63},
     {0x1.1e7343236574cp-1, 0x1.22a3fa4f41d5ap-56, 0x1.a85ed4373e02dp-1, 0x1.9be06385ec792p-57},
+    {0x1.21c1c1b0394cfp-1, 0x1.e5b324b23aa31p-58, 0x1.a61e9e72586afp-1, 0x1.58330e2fd453fp-55},
     {0x1.250bb93788bbbp-1, 0x1.ea3d02457bccep-56, 0x1.a3d7d0352bdcfp-1, -0x1.68dbaeca19669p-55},
+    {0x1.28511c917a067p-1, -0x1.01df1d9a16b7p-55, 0x1.a18a729aee445p-1, 0x1.95e25736c0357p-60},
     {0x1.2b91dea88421ep-1, -0x1.fa371db216abp-55, 0x1.9f368ed912f85p-1, -0x1.1d200c5791606p-55},
+    {0x1.2ecdf279a3082p-1, 0x1.d3557e0e7e37ep-55, 0x1.9cdc2e3f25e5cp-1, 0x1.3f99112993f62p-55},
     {0x1.32054b148bc4fp-1, 0x1.f6b42095a135bp-55, 0x1.9a7b5a36a6514p-1, 0x1.722cfcc9fa7a9p-55},
+    {0x1.3537db9be0367p-1, 0x1.b327e7af040fp-57, 0x1.98141c42e131p-1, 0x1.d1ff80488f08dp-55},
     {0x1.386597456282bp-1, -0x1.10fada93b07a8p-56, 0x1.95a67e00cb1fdp-1, -0x1.0befda21f862dp-55},
+    {0x1.3b8e715a2840ap-1, -0x1.97653a7d2f07ap-56, 0x1.93328926d9e92p-1, -0x1.bb77003600cdap-55},
     {0x1.3eb25d36cd53ap-1, -0x1.be570e1570fcp-58, 0x1.90b84784ddaf7p-1, -0x1.0feb10ab93b87p-56},
+    {0x1.41d14e4ba679p-1, 0x1.4608fd287ecf5p-55, 0x1.8e37c303d9ad1p-1, -0x1.463a4b53d4bf8p-57},
     {0x1.44eb381cf386bp-1, -0x1.3ed6c1e6a5505p-55, 0x1.8bb105a5dc9p-1, 0x1.863e03e9474c1p-55},
+    {0x1.48000e431159fp-1, -0x1.b194a7463ed1p-55, 0x1.89241985d871fp-1, 0x1.c48d9c413ed84p-55},
     {0x1.4b0fc46aab761p-1, 0x1.0da05738cc59cp-61, 0x1.869108d77a6c6p-1, 0x1.338ffe2bfe9ddp-56},
+    {0x1.4e1a4e54ed51bp-1, -0x1.a492f89b7c76ap-55, 0x1.83f7dde701cap-1, -0x1.152cf609bc6e8p-59},
     {0x1.511f9fd7b351cp-1, -0x1.5c0e861c48831p-55, 0x1.8158a31916d5dp-1, -0x1.de8b90b8228dep-57},
+    {0x1.541facddbb724p-1, 0x1.232c28520d391p-56, 0x1.7eb362eaa1488p-1, 0x1.a1d65a4a5959fp-58},
     {0x1.571a6966d59b3p-1, 0x1.c843b4d0fb197p-58, 0x1.7c0827f09e54fp-1, -0x1.c73d6d72aee68p-57},
+    {0x1.5a0fc98813a12p-1, -0x1.d82e2b7d4227bp-55, 0x1.7956fcd7f6543p-1, -0x1.ab276e9d45ae4p-55},
     {0x1.5cffc16bf8f0dp-1, 0x1.96cb370eb578ap-55, 0x1.769fec655211fp-1, -0x1.827d5cf8c68c5p-57},
+    {0x1.5fea4552a9e57p-1, 0x1.0b6cef7ee20b7p-55, 0x1.73e30174efba1p-1, -0x1.5d3ae3d94ad5fp-57},
     {0x1.62cf49921ac79p-1, -0x1.edd9855b6241ap-55, 0x1.712046fa77678p-1, 0x1.425b0a5029c81p-55},
+    {0x1.65aec2963e755p-1, 0x1.126f96b71053cp-55, 0x1.6e57c800cf55ep-1, 0x1.60286dedbd0a6p-55},
     {0x1.6888a4e134b2fp-1, -0x1.6b7d37644d5e6p-55, 0x1.6b898fa9efb5dp-1, 0x1.15ac786ccf4b2p-56},
-    {0x1.6e2b77c40bde1p-1, -0x1.0e729857fad53p-56, 0x1.65dc1fdeb8cbap-1, -0x1.97c1b47337c77p-58},
+    {0x1.6b5ce50b7821ap-1, -0x1.5d5158f702e0fp-57, 0x1.68b5a92eb6253p-1, -0x1.9a91ad985f89cp-55},
 };
 
 // Taylor coefficients; each quotient of exact integers is rounded once.
-constexpr double kS3 = -1.0 / 6.0, kS5 = 1.0 / 120.0, kS7 = -1.0 / 5040.0, kS9 = 1.0 / 362880.0;
-constexpr double kC4 = 1.0 / 24.0, kC6 = -1.0 / 720.0, kC8 = 1.0 / 40320.0;
+constexpr double kS3 = -1.0 / 6.0, kS5 = 1.0 / 120.0, kS7 = -1.0 / 5040.0;
+constexpr double kC4 = 1.0 / 24.0, kC6 = -1.0 / 720.0;
+constexpr double kTableShift = 0x1.8p45;  // adding and subtracting it rounds to a multiple of 2^-7
 
 // Both results side by side, lane 0 the sine and lane 1 the cosine: the two evaluations are the
 // same operations on (S, C) and (C, -S), each lane rounded as IEEE binary64 on its own.
 using V2 = double __attribute__((vector_size(16)));
+using M2 = std::int64_t __attribute__((vector_size(16)));
 
 struct FastPair {
     V2 hi;
     V2 lo;
 };
 
-// kTable in the lanes' layout, with b split into 26 + 27 bits for the exact product b th.
-struct FastEntry {
-    double a[2];  // (S, C): the leading terms
-    double b[2];  // (C, -S): their factors of sin t
-    double bHi[2], bLo[2];
-    double l[2];  // (Sl, Cl)
-    double m[2];  // (Cl, -Sl)
-};
-
 constexpr double splitHi(double v) {
-    const double c = 134217729.0 * v;
+    const double c = 134217729.0 * v;  // 2^27 + 1
     return c - (c - v);
 }
 
 constexpr FastEntry fastEntry(const TableEntry& e) {
-    const double cHi = splitHi(e.cosHi), sHi = splitHi(e.sinHi);
-    return {{e.sinHi, e.cosHi}, {e.cosHi, -e.sinHi}, {cHi, -sHi}, {e.cosHi - cHi, sHi - e.sinHi},
-            {e.sinLo, e.cosLo}, {e.cosLo, -e.sinLo}};
+    const double b0 = e.cosHi, b1 = -e.sinHi;
+    const double m0 = e.cosLo, m1 = -e.sinLo;
+    const double h0 = splitHi(b0), h1 = splitHi(b1);
+    return {{e.sinHi, e.cosHi},
+            {b0, b1},
+            {h0, h1},
+            {e.sinLo, e.cosLo},
+            {(b0 - h0) + m0, (b1 - h1) + m1}};
 }
 
 template <std::size_t... I>
@@ -195,7 +263,8 @@ constexpr std::array<FastEntry, sizeof...(I)> fastTable(std::index_sequence<I...
     return {fastEntry(kTable[I])...};
 }
 
-constexpr std::array<FastEntry, 52> kFastTable = fastTable(std::make_index_sequence<52>());
+constexpr std::array<FastEntry, kFastTableSize> kFastTableData =
+    fastTable(std::make_index_sequence<kFastTableSize>());
 
 inline V2 load2(const double (&d)[2]) {
     V2 v;
@@ -203,40 +272,62 @@ inline V2 load2(const double (&d)[2]) {
     return v;
 }
 
+// sin r and cos r for rh >= 0 (see above): hi + lo per lane, |lo| <= ulp(hi)/2.
 inline FastPair fastPair(double rh, double rl) {
-    // 64 rh is exact and the shift rounds it to the nearest integer, so |th| <= 1/128 and
-    // rh >= i/128: th is exact by Sterbenz's lemma.
-    const double id = (rh * 64.0 + kRoundingShift) - kRoundingShift;
-    const FastEntry& e = kFastTable[static_cast<int>(id)];
-    const double th = rh - id * 0x1p-6;
+    // Adding 1.5 2^45 rounds rh to a multiple of 2^-7, a = i/128 with i in the low bits of the
+    // sum; subtracting it again is exact. |th| <= 2^-8 and rh >= i/256: th is exact by Sterbenz.
+    const double shifted = rh + kTableShift;
+    const double th = rh - (shifted - kTableShift);
+    const FastEntry& e = kFastTableData[std::bit_cast<std::uint64_t>(shifted) & 127];
     const double tl = rl;
     const double t2 = th * th;
     const double t4 = t2 * t2;
-    const V2 poly = (V2{kS3, -0.5} + t2 * V2{kS5, kC4}) + t4 * (V2{kS7, kC6} + t2 * V2{kS9, kC8});
-    const V2 pp = V2{th * t2, t2} * poly;   // (sin th - th, cos th - 1)
-    const double cosTm1 = pp[1] - th * tl;  // cos t - 1
-    const double sinTmTh = tl + pp[0];      // sin t - th
+    const V2 poly = (V2{kS3, -0.5} + t2 * V2{kS5, kC4}) + t4 * V2{kS7, kC6};
+    const V2 pp = V2{th * t2, t2} * poly;  // (ps, pc)
+    const double c = 134217729.0 * th;     // Veltkamp: th = tH + tL
+    const double tH = c - (c - th);
+    const double tL = th - tH;
 
     const V2 a = load2(e.a);
     const V2 b = load2(e.b);
-    const V2 l = load2(e.l);
-    const V2 m = load2(e.m);
-    const V2 bHi = load2(e.bHi);
-    const V2 bLo = load2(e.bLo);
-
-    // p + pe = b th exactly (Dekker's product on Veltkamp's splitting of b and th).
-    const double ct = 134217729.0 * th;
-    const double thHi = ct - (ct - th);
-    const double thLo = th - thHi;
-    const V2 p = b * th;
-    const V2 pe = ((bHi * thHi - p) + bHi * thLo + bLo * thHi) + bLo * thLo;
-
-    // s + se = a + p exactly (|p| <= 2^-7 < |a| or a = 0 in the sine lane of i = 0).
-    const V2 s = a + p;
+    const V2 p = load2(e.bHi) * tH;  // exact: 26 + 26 significant bits
+    const V2 s = a + p;              // s + se = a + p exactly
     const V2 se = p - (s - a);
-    const V2 rest = ((se + pe) + (l + m * th)) + (b * sinTmTh + a * cosTm1);
+    // The terms known before the polynomials, then those that wait for them.
+    const V2 early = se + ((load2(e.bLoM) * tH + load2(e.l)) + (b * (tL + tl) - a * (th * tl)));
+    const V2 late = b * pp[0] + a * pp[1];
+    const V2 rest = early + late;
     const V2 y = s + rest;
     return {y, rest - (y - s)};
+}
+
+// Whether every lane passes the rounding test of roundsToHi for kFastBound.
+inline bool fastDecided(const FastPair& f) {
+    const V2 err = (f.hi < 0.0 ? -f.hi : f.hi) * (2.0 * kFastBound);
+    const M2 ok = (f.hi + (f.lo + err) == f.hi) & (f.hi + (f.lo - err) == f.hi);
+    return (ok[0] & ok[1]) != 0;
+}
+
+// (sin x, cos x) from sin |r| and cos |r|, x = k pi/2 + r, q = k mod 4, n = 1 when r < 0.
+// Odd quadrants exchange the lanes; kResultSigns[2q + n] holds the sign bits then applied.
+alignas(16) constexpr std::int64_t kSwapLanes[4][2] = {{0, 0}, {-1, -1}, {0, 0}, {-1, -1}};
+constexpr std::int64_t kNeg = std::numeric_limits<std::int64_t>::min();
+alignas(16) constexpr std::int64_t kResultSigns[8][2] = {
+    {0, 0}, {kNeg, 0}, {0, kNeg}, {0, 0}, {kNeg, kNeg}, {0, kNeg}, {kNeg, 0}, {kNeg, kNeg},
+};
+
+inline M2 loadMask(const std::int64_t (&d)[2]) {
+    M2 v;
+    std::memcpy(&v, d, sizeof v);
+    return v;
+}
+
+inline SinCos placeInQuadrant(V2 sc, unsigned q, unsigned negative) {
+    const M2 straight = std::bit_cast<M2>(sc);
+    const M2 swapped = std::bit_cast<M2>(__builtin_shufflevector(sc, sc, 1, 0));
+    const M2 m = loadMask(kSwapLanes[q]);
+    const M2 y = ((straight & ~m) | (swapped & m)) ^ loadMask(kResultSigns[2 * q + negative]);
+    return {std::bit_cast<double>(y[0]), std::bit_cast<double>(y[1])};
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -295,6 +386,10 @@ inline DoubleDouble horner(const DoubleDouble (&c)[N], DoubleDouble z) {
 
 }  // namespace
 
+const FastEntry& fastTableEntry(int i) {
+    return kFastTableData[static_cast<std::size_t>(i)];
+}
+
 // ---------------------------------------------------------------------------------------------
 // Rounding test. Given y = hi + lo with hi = RN(y), |lo| <= ulp(hi)/2, and the exact value v with
 // |v - y| <= e |v| (e <= 2^-60), RN(v) = hi when both hi + (lo - E) and hi + (lo + E) round to
@@ -308,13 +403,15 @@ bool roundsToHi(DoubleDouble y, double relBound) {
 }
 
 Reduced reduceFast(double x) {
+    if (std::fabs(x) <= kQuarterPi) return {0, {x, 0.0}};
     const double kd = (x * kTwoOverPi + kRoundingShift) - kRoundingShift;
     if (kd == 0.0) return {0, {x, 0.0}};
     const double s = x - kd * kP1;  // exact, as in reduce
     if (!(std::fabs(s) >= 0x1p-20)) return {-1, {0.0, 0.0}};
     // |s| >= 2^-20 > |k P2| makes rh + e = s - k P2 exact (fastTwoSum). rl = e - k P3 rounds once
     // (below 2^-106 |r| + 2^-131) and drops k P4 (below 2^-122); with |r| >= 2^-21 the reduced
-    // argument is within 2^-100 |r|, and |rl| <= ulp(rh)/2 + 2^-78 <= 2^-52 |rh|.
+    // argument is within 2^-100 |r|, and |rl| <= ulp(rh)/2 + 2^-78 <= 2^-52 |rh|. For k = 0 the
+    // same operations give rh = x and rl = 0.
     const double p2 = kd * kP2;
     const double rh = s - p2;
     const double rl = ((s - rh) - p2) - kd * kP3;
@@ -351,10 +448,23 @@ KernelResult accurateKernel(DoubleDouble r) {
     return {ddMul(r, horner(kSinSeries, z)), horner(kCosSeries, z)};
 }
 
-}  // namespace sincos_detail
+namespace {
 
-SinCos roundedSinCos(double x) {
-    using namespace sincos_detail;
+// The accurate evaluation, for the arguments whose fast result the rounding test cannot decide.
+// When even its test would fail the nearest double to hi + lo is returned; it is then the
+// correctly rounded value unless the exact one lies within 2^-100 of a midpoint, which no
+// argument the program uses does (the tests compare every one of them with MPFR).
+[[gnu::noinline, gnu::cold]] SinCos accurateSinCos(double x) {
+    const Reduced red = reduce(x);
+    const unsigned negative = red.r.hi < 0.0 ? 1 : 0;
+    const KernelResult acc = accurateKernel(negative ? DoubleDouble{-red.r.hi, -red.r.lo} : red.r);
+    return placeInQuadrant(V2{acc.sin.hi, acc.cos.hi}, static_cast<unsigned>(red.quadrant),
+                           negative);
+}
+
+// Every argument the fast path of roundedSinCos leaves: tiny ones, those outside the domain and
+// those within 2^-20 of a nonzero multiple of pi/2.
+[[gnu::noinline]] SinCos edgeSinCos(double x) {
     const double ax = std::fabs(x);
     if (!(ax <= kRoundedSinCosMaxArgument)) {  // NaN too
         const double nan = std::numeric_limits<double>::quiet_NaN();
@@ -363,40 +473,49 @@ SinCos roundedSinCos(double x) {
     // |sin x - x| < |x|^3/6 <= 2^-54.58 |x| and 1 - cos x < x^2/2 <= 2^-55: within half an ulp
     // (also below a power of two), and never a tie; sin(-0) = -0.
     if (ax < 0x1p-27) return {x, 1.0};
+    const Reduced red = reduce(x);
+    const unsigned negative = red.r.hi < 0.0 ? 1 : 0;
+    const double sign = negative ? -1.0 : 1.0;
+    const FastPair f = fastPair(red.r.hi * sign, red.r.lo * sign);
+    if (!fastDecided(f)) return accurateSinCos(x);
+    return placeInQuadrant(f.hi, static_cast<unsigned>(red.quadrant), negative);
+}
 
-    Reduced red = reduceFast(x);
-    if (red.quadrant < 0) red = reduce(x);
-    const bool negative = red.r.hi < 0.0;
-    const double rh = negative ? -red.r.hi : red.r.hi;
-    const double rl = negative ? -red.r.lo : red.r.lo;
-    const FastPair f = fastPair(rh, rl);
-    // The rounding test of roundsToHi on both lanes at once.
-    const V2 err = (f.hi < 0.0 ? -f.hi : f.hi) * (2.0 * kFastBound);
-    const auto decided = (f.hi + (f.lo + err) == f.hi) & (f.hi + (f.lo - err) == f.hi);
-    double sinR = f.hi[0], cosR = f.hi[1];
-    if (!(decided[0] && decided[1])) {
-        // When even the accurate test fails the nearest double to hi + lo is returned; it is then
-        // the correctly rounded value unless the exact one lies within 2^-100 of a midpoint,
-        // which no argument the program uses does (the tests compare every one of them with
-        // MPFR).
-        const Reduced exact = reduce(x);
-        const KernelResult acc =
-            accurateKernel(negative ? DoubleDouble{-exact.r.hi, -exact.r.lo} : exact.r);
-        sinR = acc.sin.hi;
-        cosR = acc.cos.hi;
+}  // namespace
+}  // namespace sincos_detail
+
+SinCos roundedSinCos(double x) {
+    using namespace sincos_detail;
+    // The reduction of reduceFast with its cases merged: x is sent to edgeSinCos when it is tiny,
+    // outside the domain (NaN too) or |x - k P1| < 2^-20 with k != 0. k = 0 beyond pi/4 (a tie
+    // rounded to even) gives rh = x, rl = 0 through the same operations.
+    const double ax = std::fabs(x);
+    double rh, rl;
+    unsigned q;
+    if (ax <= kQuarterPi) {
+        if (!(ax >= 0x1p-27)) return edgeSinCos(x);
+        rh = x;
+        rl = 0.0;
+        q = 0;
+    } else {
+        const double shifted = x * kTwoOverPi + kRoundingShift;
+        const double kd = shifted - kRoundingShift;
+        const double s = x - kd * kP1;
+        const bool fast =
+            (ax <= kRoundedSinCosMaxArgument) & ((std::fabs(s) >= 0x1p-20) | (kd == 0.0));
+        if (!fast) return edgeSinCos(x);
+        const double p2 = kd * kP2;
+        rh = s - p2;
+        rl = ((s - rh) - p2) - kd * kP3;
+        // The low bits of shifted are k in two's complement (|k| < 2^51).
+        q = static_cast<unsigned>(std::bit_cast<std::uint64_t>(shifted) & 3);
     }
-    const double sr = negative ? -sinR : sinR;
-    const double cr = cosR;
-    switch (red.quadrant) {
-        case 0:
-            return {sr, cr};
-        case 1:
-            return {cr, -sr};
-        case 2:
-            return {-sr, -cr};
-        default:
-            return {-cr, sr};
-    }
+    // |r|: clearing the sign of rh and flipping that of rl by it.
+    const std::uint64_t sign = std::bit_cast<std::uint64_t>(rh) & (std::uint64_t{1} << 63);
+    const FastPair f =
+        fastPair(std::fabs(rh), std::bit_cast<double>(std::bit_cast<std::uint64_t>(rl) ^ sign));
+    if (!fastDecided(f)) return accurateSinCos(x);
+    return placeInQuadrant(f.hi, q, static_cast<unsigned>(sign >> 63));
 }
 
 double roundedSin(double x) {

@@ -55,7 +55,7 @@ struct KernelResult {
     DoubleDouble cos;
 };
 
-// sin r and cos r for r = rh + rl, 0 <= rh <= pi/4 (1 + 2^-40), |rl| <= ulp(rh)/2.
+// sin r and cos r for r = rh + rl, 2^-61 <= rh <= pi/4 (1 + 2^-40), |rl| <= 2^-52 rh.
 KernelResult fastKernel(DoubleDouble r);
 // The same for |rh| <= pi/4 (1 + 2^-40), to the tighter bound of the accurate evaluation.
 KernelResult accurateKernel(DoubleDouble r);
@@ -65,7 +65,20 @@ KernelResult accurateKernel(DoubleDouble r);
 bool roundsToHi(DoubleDouble y, double relBound);
 
 // Relative error bounds of the two kernels including the reduction (see rounded_sincos.cpp).
-inline constexpr double kFastBound = 0x1p-64;
+inline constexpr double kFastBound = 0x1p-65;
+
+// The fast kernel's table for a = i/128, i = 0..kFastTableSize-1, in the layout of its two lanes
+// (sine, cosine): y = A cos t + B sin t with A = a + l = (sin a, cos a) and B = b + m =
+// (cos a, -sin a) as the nearest double-doubles.
+inline constexpr int kFastTableSize = 102;
+struct alignas(16) FastEntry {
+    double a[2];
+    double b[2];
+    double bHi[2];  // b rounded to 26 significant bits by Veltkamp's splitting (2^27 + 1)
+    double l[2];
+    double bLoM[2];  // RN((b - bHi) + m)
+};
+const FastEntry& fastTableEntry(int i);
 inline constexpr double kAccurateBound = 0x1p-100;
 
 }  // namespace sincos_detail

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <vector>
@@ -136,8 +137,8 @@ TEST(RoundedSinCos, RandomSampleOfTheDomain) {
             xs.push_back(-x);
         }
     }
-    for (int i = 0; i <= 102; ++i) {
-        double x = i / 128.0;
+    for (int i = 0; i <= 204; ++i) {
+        double x = i / 256.0;
         for (int s = 0; s < 4; ++s) x = std::nextafter(x, 0.0);
         for (int s = 0; s < 8; ++s, x = std::nextafter(x, 1.0)) xs.push_back(x);
     }
@@ -219,6 +220,39 @@ TEST(RoundedSinCosBounds, ReductionIsAccurateAtTheDeepestCancellations) {
     EXPECT_LE(worstFastError, 0x1p-100);
 }
 
+// The fast kernel's table: sin(i/128) and cos(i/128) as the nearest double-doubles from MPFR, and
+// the derived columns as the kernel's exact product needs them. A wrong row is printed as it
+// should read in rounded_sincos.cpp.
+TEST(RoundedSinCosBounds, FastTableHoldsTheNearestDoubleDoubles) {
+    Mpfr v(300), s(300), c(300), d(300);
+    auto nearest = [&](mpfr_ptr exact) {
+        const double hi = mpfr_get_d(exact, MPFR_RNDN);
+        mpfr_sub_d(d.get(), exact, hi, MPFR_RNDN);
+        return DoubleDouble{hi, mpfr_get_d(d.get(), MPFR_RNDN)};
+    };
+    for (int i = 0; i < sincos_detail::kFastTableSize; ++i) {
+        mpfr_set_ui(v.get(), static_cast<unsigned long>(i), MPFR_RNDN);
+        mpfr_div_2ui(v.get(), v.get(), 7, MPFR_RNDN);
+        mpfr_sin_cos(s.get(), c.get(), v.get(), MPFR_RNDN);
+        const DoubleDouble sn = nearest(s.get()), cs = nearest(c.get());
+        const sincos_detail::FastEntry& e = sincos_detail::fastTableEntry(i);
+        EXPECT_TRUE(e.a[0] == sn.hi && e.l[0] == sn.lo && e.a[1] == cs.hi && e.l[1] == cs.lo &&
+                    e.b[0] == cs.hi && e.b[1] == -sn.hi)
+            << "i = " << i << ", should be\n"
+            << std::hexfloat << "    {" << sn.hi << ", " << sn.lo << ", " << cs.hi << ", " << cs.lo
+            << "},";
+        const double m[2] = {cs.lo, -sn.lo};
+        for (int lane = 0; lane < 2; ++lane) {
+            const double b = e.b[lane], bHi = e.bHi[lane];
+            std::uint64_t bits;
+            std::memcpy(&bits, &bHi, sizeof bits);
+            EXPECT_EQ(bits & ((std::uint64_t{1} << 27) - 1), 0u) << i;  // <= 26 significant bits
+            EXPECT_LE(std::fabs(b - bHi), 0x1p-26 * std::fabs(b)) << i;
+            EXPECT_EQ(e.bLoM[lane], (b - bHi) + m[lane]) << i;
+        }
+    }
+}
+
 // Kernel errors over r in [0, pi/4 (1 + 2^-40)] with a low part, including the table ends and
 // tiny r, against sin and cos to 400 bits.
 TEST(RoundedSinCosBounds, KernelsStayWithinTheirBounds) {
@@ -230,7 +264,9 @@ TEST(RoundedSinCosBounds, KernelsStayWithinTheirBounds) {
     double fastWorst = 0.0, accurateWorst = 0.0;
     for (int i = 0; i < 24000; ++i) {
         double hi = i % 3 == 0 ? std::exp2(logMag(rng)) : quarter(rng);
-        if (i % 3 == 1) hi = std::nextafter(std::round(hi * 128.0) / 128.0, i % 2 ? 0.0 : 1.0);
+        if (i % 3 == 1) {  // next to an end (2j + 1)/256 of a table interval
+            hi = std::nextafter((std::floor(hi * 128.0) + 0.5) / 128.0, i % 2 ? 0.0 : 1.0);
+        }
         hi = std::max(hi, 0x1p-27);
         const double lo = std::ldexp(unit(rng), std::ilogb(hi) - 52);  // |lo| <= ulp(hi)/2
         const DoubleDouble r{hi, lo};
