@@ -10,6 +10,8 @@
 //                        |a b| >= 2^-969 (Dekker's product on Veltkamp's 26 + 27 bit splitting)
 #include "fft/rounded_sincos.h"
 
+#include <emmintrin.h>
+
 #include <array>
 #include <bit>
 #include <cfloat>
@@ -304,8 +306,10 @@ inline FastPair fastPair(double rh, double rl) {
 // Whether every lane passes the rounding test of roundsToHi for kFastBound.
 inline bool fastDecided(const FastPair& f) {
     const V2 err = (f.hi < 0.0 ? -f.hi : f.hi) * (2.0 * kFastBound);
-    const M2 ok = (f.hi + (f.lo + err) == f.hi) & (f.hi + (f.lo - err) == f.hi);
-    return (ok[0] & ok[1]) != 0;
+    const __m128d hi = std::bit_cast<__m128d>(f.hi);
+    const __m128d up = _mm_cmpeq_pd(std::bit_cast<__m128d>(f.hi + (f.lo + err)), hi);
+    const __m128d down = _mm_cmpeq_pd(std::bit_cast<__m128d>(f.hi + (f.lo - err)), hi);
+    return _mm_movemask_pd(_mm_and_pd(up, down)) == 3;
 }
 
 // (sin x, cos x) from sin |r| and cos |r|, x = k pi/2 + r, q = k mod 4, n = 1 when r < 0.
@@ -327,7 +331,8 @@ inline SinCos placeInQuadrant(V2 sc, unsigned q, unsigned negative) {
     const M2 swapped = std::bit_cast<M2>(__builtin_shufflevector(sc, sc, 1, 0));
     const M2 m = loadMask(kSwapLanes[q]);
     const M2 y = ((straight & ~m) | (swapped & m)) ^ loadMask(kResultSigns[2 * q + negative]);
-    return {std::bit_cast<double>(y[0]), std::bit_cast<double>(y[1])};
+    const V2 r = std::bit_cast<V2>(y);
+    return {r[0], __builtin_shufflevector(r, r, 1, 1)[0]};
 }
 
 // ---------------------------------------------------------------------------------------------
