@@ -10,7 +10,14 @@ namespace {
 // The clipboard, open for the life of the object when isOpen() says so.
 class ClipboardSession {
   public:
-    explicit ClipboardSession(HWND owner) : open_(OpenClipboard(owner) != FALSE) {}
+    // Another program (a clipboard manager catching up with a change) may hold the clipboard
+    // for a moment; it is asked a few times within about 50 ms.
+    explicit ClipboardSession(HWND owner) {
+        for (int attempt = 0; attempt < 5 && !open_; ++attempt) {
+            if (attempt > 0) Sleep(10);
+            open_ = OpenClipboard(owner) != FALSE;
+        }
+    }
     ~ClipboardSession() {
         if (open_) CloseClipboard();
     }
@@ -19,7 +26,7 @@ class ClipboardSession {
     bool isOpen() const { return open_; }
 
   private:
-    bool open_;
+    bool open_ = false;
 };
 
 // A global block locked for the life of the object.
