@@ -22,7 +22,7 @@ digests() { grep -o '"digest": "[0-9a-f]*"' "$1"; }
 for size in "$@"; do
     mkdir -p "$work/l$size" "$work/w$size"
     (cd "$work/l$size" && "$native/src/cli/oskelon-cli" --size "$size" --json r.json >/dev/null)
-    (cd "$work/w$size" && wine "$cli_exe" --size "$size" --json r.json >/dev/null)
+    (cd "$work/w$size" && wine "$cli_exe" --size "$size" --json r.json | tr -d '\r' > out.txt)
     if ! tr -d '\r' < "$work/w$size/pi.dat" | cmp -s - "$work/l$size/pi.dat"; then
         echo "FAIL: size $size: pi.dat differs" >&2
         exit 1
@@ -33,3 +33,22 @@ for size in "$@"; do
     fi
     echo "size $size: pi.dat and $(digests "$work/l$size/r.json" | wc -l) iteration digests identical"
 done
+
+# The record of the last size in the registry: a DWORD time and the run's code and OS line as
+# texts, the code being the one the run printed.
+names=(1.6 3.2 6.5 13 26 52 104 209 419 838 1677 3355)
+prefix="${names[$size]}"
+records="$(wine reg query 'HKCU\Software\Fenwarren\Oskelon' | tr -d '\r')"
+code="$(sed -n 's/^Code //p' "$work/w$size/out.txt")"
+expect_value() {
+    if ! grep -qE "^ +$1 +$2 +$3\$" <<<"$records"; then
+        echo "FAIL: registry value $1 is not $2 $3:" >&2
+        echo "$records" >&2
+        exit 1
+    fi
+}
+expect_value ver1.1 REG_DWORD 0x1
+expect_value "${prefix}s" REG_DWORD '0x[0-9a-f]+'
+expect_value "${prefix}c" REG_SZ "$code"
+expect_value "${prefix}o" REG_SZ 'Windows(NT|2000) Ver [0-9]+\.[0-9]+ Build [0-9]+.*'
+echo "registry: ver1.1, ${prefix}s, ${prefix}c (Code $code) and ${prefix}o as stored by the run"
