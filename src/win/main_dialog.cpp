@@ -165,11 +165,17 @@ BOOL MainDialog::OnInitDialog() {
     if (smallIcon_)
         SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
 
-    // The size list, item i being size i.
+    // The size list, item i being size i. Without all twelve the window is of no use: it says
+    // so and ends (only a system out of memory refuses them).
     for (int i = 0; i < kSizeCount; ++i) {
         const std::wstring name = wideFromUtf8(sizeDisplayName(i));
-        SendDlgItemMessageW(hwnd_, IDC_SIZE_COMBO, CB_ADDSTRING, 0,
-                            reinterpret_cast<LPARAM>(name.c_str()));
+        const LRESULT added = SendDlgItemMessageW(hwnd_, IDC_SIZE_COMBO, CB_ADDSTRING, 0,
+                                                  reinterpret_cast<LPARAM>(name.c_str()));
+        if (added == CB_ERR || added == CB_ERRSPACE) {
+            ShowError("The size list could not be filled.");
+            endDialog(IDCANCEL);
+            return FALSE;
+        }
     }
     SendDlgItemMessageW(hwnd_, IDC_PROGRESS, PBM_SETRANGE32, 0, 1);
 
