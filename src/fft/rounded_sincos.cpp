@@ -85,6 +85,9 @@ constexpr double kP4 = 0x1.2049c1114cf99p-132;
 constexpr double kTwoOverPi = 0x1.45f306dc9c883p-1;
 constexpr double kRoundingShift = 0x1.8p52;  // adding and subtracting it rounds to an integer
 constexpr double kQuarterPi = 0x1.921fb54442d18p-1;  // RN(pi/4); up to it k = 0
+// Beyond RN(pi/4) x 2/pi rounds above 1/2, so k = 1; up to this bound (exact: P1 is a multiple of
+// 2^-42) P1 - x >= 2^-20 and the short reduction of reduceNearHalfPi applies.
+constexpr double kNearHalfPiEnd = kP1 - 0x1p-20;
 
 // ---------------------------------------------------------------------------------------------
 // Fast evaluation. r = a + t with a = i/128, i = round(128 rh) in 0..101, |t| <= 2^-8 (1 + 2^-52):
@@ -407,16 +410,36 @@ bool roundsToHi(DoubleDouble y, double relBound) {
     return y.hi + (y.lo + e) == y.hi && y.hi + (y.lo - e) == y.hi;
 }
 
+namespace {
+
+// pi/2 - |x| for RN(pi/4) < |x| <= kNearHalfPiEnd, to which the fast evaluation is applied in place
+// of x - k pi/2 (k = +-1): sin x = sign(x) cos(pi/2 - |x|), cos x = sin(pi/2 - |x|).
+// s = P1 - |x| is exact (both are multiples of 2^-53 and |s| < 1), and s >= 2^-20 > P2 makes
+// rh + e = s + P2 exact (fastTwoSum). rl = e + P3 rounds once (below 2^-106 rh + 2^-140), and P4
+// and the representation error of pi/2 are dropped (below 2^-131.8); with r >= s >= 2^-20 the
+// reduced argument is within 2^-100 r. |rl| <= ulp(rh)/2 + 2^-87.8 <= 2^-52 rh, and r < pi/4
+// since |x| > pi/4.
+inline DoubleDouble reduceNearHalfPi(double ax) {
+    const double s = kP1 - ax;
+    const double rh = s + kP2;
+    return {rh, (kP2 - (rh - s)) + kP3};
+}
+
+}  // namespace
+
 Reduced reduceFast(double x) {
-    if (std::fabs(x) <= kQuarterPi) return {0, {x, 0.0}};
-    const double kd = (x * kTwoOverPi + kRoundingShift) - kRoundingShift;
-    if (kd == 0.0) return {0, {x, 0.0}};
-    const double s = x - kd * kP1;  // exact, as in reduce
+    const double ax = std::fabs(x);
+    if (ax <= kQuarterPi) return {0, {x, 0.0}};
+    if (ax <= kNearHalfPiEnd) {  // x - pi/2 = -(pi/2 - x), x + pi/2 = pi/2 - |x|
+        const DoubleDouble r = reduceNearHalfPi(ax);
+        return x > 0.0 ? Reduced{1, {-r.hi, -r.lo}} : Reduced{3, r};
+    }
+    const double kd = (x * kTwoOverPi + kRoundingShift) - kRoundingShift;  // |k| >= 1
+    const double s = x - kd * kP1;                                         // exact, as in reduce
     if (!(std::fabs(s) >= 0x1p-20)) return {-1, {0.0, 0.0}};
     // |s| >= 2^-20 > |k P2| makes rh + e = s - k P2 exact (fastTwoSum). rl = e - k P3 rounds once
     // (below 2^-106 |r| + 2^-131) and drops k P4 (below 2^-122); with |r| >= 2^-21 the reduced
-    // argument is within 2^-100 |r|, and |rl| <= ulp(rh)/2 + 2^-78 <= 2^-52 |rh|. For k = 0 the
-    // same operations give rh = x and rl = 0.
+    // argument is within 2^-100 |r|, and |rl| <= ulp(rh)/2 + 2^-78 <= 2^-52 |rh|.
     const double p2 = kd * kP2;
     const double rh = s - p2;
     const double rl = ((s - rh) - p2) - kd * kP3;
@@ -492,9 +515,14 @@ namespace {
 SinCos roundedSinCos(double x) {
     using namespace sincos_detail;
     // The reduction of reduceFast with its cases merged: x is sent to edgeSinCos when it is tiny,
-    // outside the domain (NaN too) or |x - k P1| < 2^-20 with k != 0. k = 0 beyond pi/4 (a tie
-    // rounded to even) gives rh = x, rl = 0 through the same operations.
+    // outside the domain (NaN too) or |x - k P1| < 2^-20 (k != 0 beyond kNearHalfPiEnd).
     const double ax = std::fabs(x);
+    if (ax > kQuarterPi && ax <= kNearHalfPiEnd) {
+        const DoubleDouble r = reduceNearHalfPi(ax);
+        const FastPair f = fastPair(r.hi, r.lo);
+        if (!fastDecided(f)) return accurateSinCos(x);
+        return {std::copysign(f.hi[1], x), f.hi[0]};
+    }
     double rh, rl;
     unsigned q;
     if (ax <= kQuarterPi) {
@@ -506,8 +534,7 @@ SinCos roundedSinCos(double x) {
         const double shifted = x * kTwoOverPi + kRoundingShift;
         const double kd = shifted - kRoundingShift;
         const double s = x - kd * kP1;
-        const bool fast =
-            (ax <= kRoundedSinCosMaxArgument) & ((std::fabs(s) >= 0x1p-20) | (kd == 0.0));
+        const bool fast = (ax <= kRoundedSinCosMaxArgument) & (std::fabs(s) >= 0x1p-20);
         if (!fast) return edgeSinCos(x);
         const double p2 = kd * kP2;
         rh = s - p2;

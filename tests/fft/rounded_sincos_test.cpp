@@ -121,6 +121,7 @@ TEST(RoundedSinCos, RandomSampleOfTheDomain) {
         xs.push_back(rng() & 1 ? m : -m);
     }
     for (int i = 0; i < 60000; ++i) xs.push_back(quarter(rng));
+    for (int i = 0; i < 20000; ++i) xs.push_back(-quarter(rng));
 
     // Arguments closest to multiples of pi/2 (the deepest cancellation of the reduction) and
     // their neighbours, and the ends of the fast evaluation's table intervals.
@@ -133,6 +134,15 @@ TEST(RoundedSinCos, RandomSampleOfTheDomain) {
         for (int s = 0; s < 8; ++s) x = std::nextafter(x, 0.0);
         for (int s = 0; s < 16; ++s, x = std::nextafter(x, 2048.0)) {
             if (x > kRoundedSinCosMaxArgument) break;
+            xs.push_back(x);
+            xs.push_back(-x);
+        }
+    }
+    // The ends of the reduction as pi/2 - |x|: RN(pi/4) and P1 - 2^-20.
+    for (const double end : {0x1.921fb54442d18p-1, 0x1.921fb54442cp+0 - 0x1p-20}) {
+        double x = end;
+        for (int s = 0; s < 8; ++s) x = std::nextafter(x, 0.0);
+        for (int s = 0; s < 16; ++s, x = std::nextafter(x, 2.0)) {
             xs.push_back(x);
             xs.push_back(-x);
         }
@@ -198,8 +208,8 @@ TEST(RoundedSinCosBounds, ReductionIsAccurateAtTheDeepestCancellations) {
             EXPECT_EQ(fast.quadrant, red.quadrant) << std::hexfloat << x;
             EXPECT_LE(std::fabs(fast.r.lo), 0x1p-52 * std::fabs(fast.r.hi)) << std::hexfloat << x;
             worstFastError = std::max(worstFastError, relativeError(fast.r, r.get()));
-        } else {
-            EXPECT_LT(std::fabs(red.r.hi), 0x1p-20) << std::hexfloat << x;
+        } else {  // refused when |x - k P1| < 2^-20, so |r| < 2^-20 + |k P2| < 2^-20 (1 + 2^-14)
+            EXPECT_LT(std::fabs(red.r.hi), 0x1p-20 * (1 + 0x1p-14)) << std::hexfloat << x;
         }
     };
     for (int k = 1; k <= 652; ++k) {
@@ -214,6 +224,20 @@ TEST(RoundedSinCosBounds, ReductionIsAccurateAtTheDeepestCancellations) {
     for (int i = 0; i < 20000; ++i) {
         const double x = uniform(rng);
         if (std::fabs(x) >= 0x1p-27) check(x);
+    }
+    // (pi/4, pi/2 - 2^-20], reduced as pi/2 - |x|: uniformly and at both ends.
+    std::uniform_real_distribution<double> upperQuarter(0x1.921fb54442d18p-1, 0x1.921fb54442d18p0);
+    for (int i = 0; i < 20000; ++i) {
+        const double x = upperQuarter(rng);
+        check(i % 2 ? x : -x);
+    }
+    for (const double end : {0x1.921fb54442d18p-1, 0x1.921fb54442cp+0 - 0x1p-20}) {
+        double x = end;
+        for (int s = 0; s < 4; ++s) x = std::nextafter(x, 0.0);
+        for (int s = 0; s < 8; ++s, x = std::nextafter(x, 2.0)) {
+            check(x);
+            check(-x);
+        }
     }
     EXPECT_GE(worstDistance, std::exp2(-60.5));
     EXPECT_LE(worstError, 0x1p-104);
