@@ -9,7 +9,7 @@
 #include <algorithm>
 
 #include "calc/output_file.h"
-#include "calc/windows_text.h"
+#include "platform/windows_text.h"
 
 namespace oskelon {
 

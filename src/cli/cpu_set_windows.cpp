@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/cpu_set.h"
+#include "platform/windows_text.h"
 
 namespace oskelon {
 namespace {
@@ -39,28 +40,6 @@ void addMembers(const std::vector<int>& sizes, WORD group, KAFFINITY mask, std::
 
 KAFFINITY wholeGroup(int size) {
     return size >= 64 ? ~KAFFINITY{0} : (KAFFINITY{1} << size) - 1;
-}
-
-std::string systemMessage(DWORD error) {
-    wchar_t* text = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string message;
-    if (length > 0 && text != nullptr) {
-        const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr,
-                                              0, nullptr, nullptr);
-        if (bytes > 0) {
-            message.resize(static_cast<std::size_t>(bytes));
-            WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), message.data(), bytes,
-                                nullptr, nullptr);
-        }
-    }
-    if (text != nullptr) LocalFree(text);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
-                                message.back() == ' ' || message.back() == '.'))
-        message.pop_back();
-    return message.empty() ? "error " + std::to_string(error) : message;
 }
 
 }  // namespace
@@ -120,7 +99,7 @@ bool pinCurrentThread(int cpu, std::string* error) {
         set = SetThreadGroupAffinity(GetCurrentThread(), &affinity, nullptr) != 0;
     }
     if (!set) {
-        if (error) *error = systemMessage(GetLastError());
+        if (error) *error = windowsErrorText(GetLastError());
         return false;
     }
     if (currentThreadCpus() != std::vector<int>{cpu}) {

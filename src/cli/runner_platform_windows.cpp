@@ -14,12 +14,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <stdexcept>
 #include <string>
 
-#include "calc/windows_text.h"
+#include "platform/windows_text.h"
 #include "cli/exit_codes.h"
 #include "cli/runner_platform.h"
 
@@ -52,6 +54,28 @@ struct ConsoleInterrupt {
 ConsoleInterrupt& consoleInterrupt() {
     static ConsoleInterrupt state;
     return state;
+}
+
+// The first failed write to standard output: an errno, or the system's error code of a console
+// write. Written once, by the first failure; read after noted.
+struct FirstOutputError {
+    std::atomic<bool> claimed{false};
+    std::atomic<bool> noted{false};
+    int errnoValue = 0;
+    DWORD consoleError = 0;
+};
+
+FirstOutputError& firstStandardOutputError() {
+    static FirstOutputError first;
+    return first;
+}
+
+void noteStandardOutputError(int errnoValue, DWORD consoleError) {
+    FirstOutputError& first = firstStandardOutputError();
+    if (first.claimed.exchange(true)) return;
+    first.errnoValue = errnoValue;
+    first.consoleError = consoleError;
+    first.noted.store(true);
 }
 
 BOOL WINAPI onConsoleControl(DWORD type) {
@@ -146,14 +170,15 @@ void InterruptWaiter::wake() {
     SetEvent(consoleInterrupt().event.get());
 }
 
-void writeText(std::FILE* stream, const std::string& text) {
+bool writeText(std::FILE* stream, const std::string& text) {
     std::fflush(stream);
     const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
     DWORD mode = 0;
     if (handle == INVALID_HANDLE_VALUE || !GetConsoleMode(handle, &mode)) {
-        std::fputs(text.c_str(), stream);  // a pipe or file: text mode, CR LF line ends
-        std::fflush(stream);
-        return;
+        // A pipe or file: text mode, CR LF line ends.
+        const bool written = std::fputs(text.c_str(), stream) >= 0 && std::fflush(stream) == 0;
+        if (!written && stream == stdout) noteStandardOutputError(errno, 0);
+        return written;
     }
     std::wstring wide;
     for (wchar_t c : wideFromUtf8(text)) {
@@ -163,10 +188,23 @@ void writeText(std::FILE* stream, const std::string& text) {
     for (std::size_t done = 0; done < wide.size();) {
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(wide.size() - done, 8192));
         DWORD written = 0;
-        if (!WriteConsoleW(handle, wide.data() + done, chunk, &written, nullptr) || written == 0)
-            return;  // as a failed fputs: the output is lost, the run goes on
+        if (!WriteConsoleW(handle, wide.data() + done, chunk, &written, nullptr) || written == 0) {
+            // As a failed fputs: the output is lost, the run goes on.
+            if (stream == stdout) noteStandardOutputError(0, GetLastError());
+            return false;
+        }
         done += written;
     }
+    return true;
+}
+
+std::optional<std::string> standardOutputFailure() {
+    if (std::fflush(stdout) != 0) noteStandardOutputError(errno, 0);
+    const FirstOutputError& first = firstStandardOutputError();
+    if (!std::ferror(stdout) && !first.noted.load()) return std::nullopt;
+    if (first.consoleError != 0)
+        return "the console refused the text (error " + std::to_string(first.consoleError) + ")";
+    return std::strerror(first.errnoValue != 0 ? first.errnoValue : EIO);
 }
 
 void nameCurrentThread(const std::string& name) {

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/windows_text.h"
 #include "records/registry_backend.h"
 #include "records/store_notice.h"
 
@@ -24,20 +25,6 @@ namespace {
 // A mutex that is another writer's for longer than this is given up on: the unit fails.
 constexpr DWORD kMutexTimeoutMs = 5000;
 constexpr const wchar_t* kMutexName = L"Local\\Fenwarren.Oskelon.Records";
-
-std::string systemMessage(DWORD error) {
-    char* text = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string message = length > 0 && text != nullptr ? std::string(text, length)
-                                                         : "error " + std::to_string(error);
-    if (text != nullptr) LocalFree(text);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
-                                message.back() == ' ' || message.back() == '.'))
-        message.pop_back();
-    return message;
-}
 
 class UniqueKey {
   public:
@@ -125,16 +112,15 @@ class WindowsKey : public RegistryBackendKey {
         if (!lock_) return false;
         bool allWritten = true;
         for (const PendingWrite& w : pending_)
-            allWritten = write(w.name.c_str(), w.type, w.bytes.data(), w.bytes.size()) &&
-                         allWritten;
+            allWritten =
+                write(w.name.c_str(), w.type, w.bytes.data(), w.bytes.size()) && allWritten;
         pending_.clear();
         lock_.reset();
         return allWritten;
     }
 
   private:
-    bool write(const char* name, std::uint32_t type, const unsigned char* bytes,
-               std::size_t size) {
+    bool write(const char* name, std::uint32_t type, const unsigned char* bytes, std::size_t size) {
         return RegSetValueExA(key_.get(), name, 0, type, bytes, static_cast<DWORD>(size)) ==
                ERROR_SUCCESS;
     }
@@ -149,11 +135,12 @@ class WindowsKey : public RegistryBackendKey {
 std::unique_ptr<RegistryBackendKey> OpenRegistryBackendKey(RootKey root, const char* path) {
     if (path == nullptr || root != RootKey::CurrentUser) return nullptr;
     HKEY key = nullptr;
-    const LONG status = RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                        KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key, nullptr);
+    const LONG status =
+        RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key, nullptr);
     if (status != ERROR_SUCCESS) {
         noteStoreProblem(std::string("The records key HKEY_CURRENT_USER\\") + path +
-                         " cannot be used (" + systemMessage(static_cast<DWORD>(status)) +
+                         " cannot be used (" + windowsErrorText(static_cast<DWORD>(status)) +
                          "); records are not saved.");
         return nullptr;
     }

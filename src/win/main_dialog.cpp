@@ -7,7 +7,7 @@
 
 #include "calc/calc_job.h"
 #include "calc/sizes.h"
-#include "calc/windows_text.h"
+#include "platform/windows_text.h"
 #include "records/records_view.h"
 #include "records/registry_key.h"
 #include "records/store_notice.h"

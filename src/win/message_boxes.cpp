@@ -1,6 +1,6 @@
 #include "win/message_boxes.h"
 
-#include "calc/windows_text.h"
+#include "platform/windows_text.h"
 
 namespace oskelon::win {
 

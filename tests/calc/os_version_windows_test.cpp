@@ -1,9 +1,8 @@
 // The version data of a Windows result code: the executables' manifest makes GetVersionExA tell
 // the truth, so it must agree with the kernel's own report (RtlGetVersion, which no manifest
 // affects), and the record's OS text takes the NT family's form.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include "calc/os_version.h"
 #include "calc/result_code.h"
@@ -15,8 +14,8 @@ TEST(OsVersionWindows, AgreesWithTheKernelsReportAndTakesTheNtForm) {
     using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
     const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
     ASSERT_NE(ntdll, nullptr);
-    const auto rtlGetVersion =
-        reinterpret_cast<RtlGetVersionFn>(reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")));
+    const auto rtlGetVersion = reinterpret_cast<RtlGetVersionFn>(
+        reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")));
     ASSERT_NE(rtlGetVersion, nullptr);
     OSVERSIONINFOW kernel{};
     kernel.dwOSVersionInfoSize = sizeof kernel;

@@ -1,9 +1,8 @@
 // The records store in the Windows registry, checked through the registry's own functions: the
 // key, the value types and bytes, the reads that fall back to their defaults, the exclusive unit
 // and the first start of a user.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <atomic>
 #include <chrono>
@@ -59,8 +58,9 @@ class RegistryTest : public ::testing::Test {
         ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, recordsKeyPath, 0, nullptr, 0, KEY_SET_VALUE,
                                   nullptr, &key, nullptr),
                   ERROR_SUCCESS);
-        ASSERT_EQ(RegSetValueExA(key, name, 0, type, bytes.data(), static_cast<DWORD>(bytes.size())),
-                  ERROR_SUCCESS);
+        ASSERT_EQ(
+            RegSetValueExA(key, name, 0, type, bytes.data(), static_cast<DWORD>(bytes.size())),
+            ERROR_SUCCESS);
         RegCloseKey(key);
     }
 

@@ -1,4 +1,4 @@
-#include "calc/windows_text.h"
+#include "platform/windows_text.h"
 
 namespace oskelon {
 
