@@ -242,9 +242,13 @@ constexpr double kTableShift = 0x1.8p45;  // adding and subtracting it rounds to
 using V2 = double __attribute__((vector_size(16)));
 using M2 = std::int64_t __attribute__((vector_size(16)));
 
+// Per lane the leading sum s and the rest, s + rest being the lane's value as a double-double
+// (|rest| < 2^-15.5 |v| for the exact value v: the early terms are below 2^-25 |v| and the late
+// ones below 2^-15.6 |v|, see the error bound above), and hi = RN(s + rest).
 struct FastPair {
+    V2 s;
+    V2 rest;
     V2 hi;
-    V2 lo;
 };
 
 constexpr double splitHi(double v) {
@@ -277,7 +281,7 @@ inline V2 load2(const double (&d)[2]) {
     return v;
 }
 
-// sin r and cos r for rh >= 0 (see above): hi + lo per lane, |lo| <= ulp(hi)/2.
+// sin r and cos r for rh >= 0 (see above).
 inline FastPair fastPair(double rh, double rl) {
     // Adding 1.5 2^45 rounds rh to a multiple of 2^-7, a = i/128 with i in the low bits of the
     // sum; subtracting it again is exact. |th| <= 2^-8 and rh >= i/256: th is exact by Sterbenz.
@@ -302,16 +306,21 @@ inline FastPair fastPair(double rh, double rl) {
     const V2 early = se + ((load2(e.bLoM) * tH + load2(e.l)) + (b * (tL + tl) - a * (th * tl)));
     const V2 late = b * pp[0] + a * pp[1];
     const V2 rest = early + late;
-    const V2 y = s + rest;
-    return {y, rest - (y - s)};
+    return {s, rest, s + rest};
 }
 
-// Whether every lane passes the rounding test of roundsToHi for kFastBound.
+// Whether hi is the nearest double to the exact value v in every lane, given |v - (s + rest)| <=
+// e |v| with e = kFastBound: RN(s + RN(rest + E)) = RN(s + RN(rest - E)) = hi with E = 2e |s|.
+// E needs only s, so it is ready before rest. With |rest| < 2^-15.5 |v|: |s| >= (1 - 2^-15) |v|,
+// E >= 2e (1 - 2^-15) |v|, and the rounding of rest +- E moves it by at most u |rest +- E| <
+// 2^-68.4 |v| < e |v| / 8, so s + RN(rest + E) >= s + rest + 1.8 e |v| >= v and likewise
+// s + RN(rest - E) <= v. RN is monotonic, so RN(v) = hi, v never being a midpoint (see
+// roundsToHi). e is a power of two: E is exact.
 inline bool fastDecided(const FastPair& f) {
-    const V2 err = (f.hi < 0.0 ? -f.hi : f.hi) * (2.0 * kFastBound);
+    const V2 err = (f.s < 0.0 ? -f.s : f.s) * (2.0 * kFastBound);
     const __m128d hi = std::bit_cast<__m128d>(f.hi);
-    const __m128d up = _mm_cmpeq_pd(std::bit_cast<__m128d>(f.hi + (f.lo + err)), hi);
-    const __m128d down = _mm_cmpeq_pd(std::bit_cast<__m128d>(f.hi + (f.lo - err)), hi);
+    const __m128d up = _mm_cmpeq_pd(std::bit_cast<__m128d>(f.s + (f.rest + err)), hi);
+    const __m128d down = _mm_cmpeq_pd(std::bit_cast<__m128d>(f.s + (f.rest - err)), hi);
     return _mm_movemask_pd(_mm_and_pd(up, down)) == 3;
 }
 
@@ -468,7 +477,12 @@ Reduced reduce(double x) {
 
 KernelResult fastKernel(DoubleDouble r) {
     const FastPair y = fastPair(r.hi, r.lo);
-    return {{y.hi[0], y.lo[0]}, {y.hi[1], y.lo[1]}};
+    const V2 lo = y.rest - (y.hi - y.s);  // fastTwoSum: |s| >= |rest|
+    return {{y.hi[0], lo[0]}, {y.hi[1], lo[1]}};
+}
+
+bool fastDecides(DoubleDouble r) {
+    return fastDecided(fastPair(r.hi, r.lo));
 }
 
 KernelResult accurateKernel(DoubleDouble r) {

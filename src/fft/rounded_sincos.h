@@ -60,6 +60,10 @@ KernelResult fastKernel(DoubleDouble r);
 // The same for |rh| <= pi/4 (1 + 2^-40), to the tighter bound of the accurate evaluation.
 KernelResult accurateKernel(DoubleDouble r);
 
+// Whether the rounding test of the fast evaluation, as roundedSinCos applies it, decides both
+// results of fastKernel(r).
+bool fastDecides(DoubleDouble r);
+
 // Whether hi is the nearest double to every value v with |v - (hi + lo)| <= relBound |v|, for
 // |lo| <= ulp(hi)/2, relBound a power of two <= 2^-60 (see rounded_sincos.cpp).
 bool roundsToHi(DoubleDouble y, double relBound);

@@ -71,6 +71,25 @@ double relativeError(DoubleDouble y, mpfr_ptr e) {
     return std::fabs(mpfr_get_d(d.get(), MPFR_RNDN));
 }
 
+// Whether, in both lanes of fastKernel(r), every value within kFastBound of the fast result y =
+// hi + lo (|v - y| <= e |v| implies |v - y| <= e |y| / (1 - e)) rounds to hi: what a positive
+// fastDecides(r) asserts.
+bool fastDecisionIsSound(DoubleDouble r) {
+    const auto fast = sincos_detail::fastKernel(r);
+    Mpfr y(200), d(200), end(200);
+    for (const DoubleDouble lane : {fast.sin, fast.cos}) {
+        mpfr_set_d(y.get(), lane.hi, MPFR_RNDN);
+        mpfr_add_d(y.get(), y.get(), lane.lo, MPFR_RNDN);  // exact at 200 bits
+        mpfr_abs(d.get(), y.get(), MPFR_RNDN);
+        mpfr_mul_d(d.get(), d.get(), sincos_detail::kFastBound * (1 + 0x1p-60), MPFR_RNDU);
+        mpfr_add(end.get(), y.get(), d.get(), MPFR_RNDN);
+        if (mpfr_get_d(end.get(), MPFR_RNDN) != lane.hi) return false;
+        mpfr_sub(end.get(), y.get(), d.get(), MPFR_RNDN);
+        if (mpfr_get_d(end.get(), MPFR_RNDN) != lane.hi) return false;
+    }
+    return true;
+}
+
 // ---------------------------------------------------------------------------------------------
 
 TEST(RoundedSinCos, EveryProgramAngleIsCorrectlyRounded) {
@@ -89,9 +108,8 @@ TEST(RoundedSinCos, EveryProgramAngleIsCorrectlyRounded) {
     for (const double x : angles) {
         sincos_detail::Reduced red = sincos_detail::reduceFast(x);
         if (red.quadrant < 0) red = sincos_detail::reduce(x);
-        const auto fast = sincos_detail::fastKernel(absolute(red));
-        if (sincos_detail::roundsToHi(fast.sin, sincos_detail::kFastBound) &&
-            sincos_detail::roundsToHi(fast.cos, sincos_detail::kFastBound)) {
+        if (sincos_detail::fastDecides(absolute(red))) {
+            EXPECT_TRUE(fastDecisionIsSound(absolute(red))) << std::hexfloat << x;
             continue;
         }
         ++fallbacks;
