@@ -47,10 +47,15 @@ class InterruptWaiter {
     void wake();
 };
 
-// Writes text to stream and flushes it. On a Windows console the text goes to the console as
-// UTF-16 (the C library's console writes do not carry UTF-8 under every runtime), with the
-// stream's own line ends; everywhere else the bytes go through the stream unchanged.
-void writeText(std::FILE* stream, const std::string& text);
+// Writes text to stream and flushes it; false when not all of it reached the stream's file or
+// console. On a Windows console the text goes to the console as UTF-16 (the C library's console
+// writes do not carry UTF-8 under every runtime), with the stream's own line ends; everywhere
+// else the bytes go through the stream unchanged.
+bool writeText(std::FILE* stream, const std::string& text);
+
+// Why a write to standard output failed (writeText's or the C library's own), as the system
+// says it; nullopt when every write so far reached it. Flushes standard output first.
+std::optional<std::string> standardOutputFailure();
 
 // Names the calling thread for debuggers and process viewers (at most 15 bytes show on Linux).
 // Does nothing where the system has no thread names.

@@ -5,7 +5,9 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <ctime>
 
 #include "cli/runner_platform.h"
@@ -21,6 +23,14 @@ sigset_t waitedSignals() {
     sigaddset(&signals, SIGTERM);
     sigaddset(&signals, SIGUSR1);  // wake()
     return signals;
+}
+
+// The errno of the first failed write to standard output; 0 while none has failed.
+std::atomic<int> firstStandardOutputError{0};
+
+void noteStandardOutputError(int error) {
+    int none = 0;
+    firstStandardOutputError.compare_exchange_strong(none, error);
 }
 
 InterruptWaiter::Wake wakeFor(int signal) {
@@ -66,9 +76,17 @@ void InterruptWaiter::wake() {
     kill(getpid(), SIGUSR1);
 }
 
-void writeText(std::FILE* stream, const std::string& text) {
-    std::fputs(text.c_str(), stream);
-    std::fflush(stream);
+bool writeText(std::FILE* stream, const std::string& text) {
+    const bool written = std::fputs(text.c_str(), stream) >= 0 && std::fflush(stream) == 0;
+    if (!written && stream == stdout) noteStandardOutputError(errno);
+    return written;
+}
+
+std::optional<std::string> standardOutputFailure() {
+    if (std::fflush(stdout) != 0) noteStandardOutputError(errno);
+    if (!std::ferror(stdout)) return std::nullopt;
+    const int error = firstStandardOutputError.load();
+    return std::strerror(error != 0 ? error : EIO);
 }
 
 void nameCurrentThread(const std::string& name) {
