@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
+#include <filesystem>
 
 #include "calc/digest.h"
 #include "calc/pi_reference.h"
@@ -157,16 +157,45 @@ DigitsVerdict verifyPiText(std::string_view text) {
 }
 
 DigitsVerdict verifyPiFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        DigitsVerdict v;
-        v.status = DigitsVerdict::Status::Unreadable;
-        v.detail = std::string("cannot read ") + path + ": " + std::strerror(errno);
+    DigitsVerdict v;
+    v.status = DigitsVerdict::Status::Unreadable;
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) {
+        v.detail = "cannot read " + path + ": it is a directory";
         return v;
     }
-    std::ostringstream content;
-    content << in.rdbuf();
-    return verifyPiText(content.str());
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        v.detail = "cannot read " + path + ": " + std::strerror(errno);
+        return v;
+    }
+    // One byte beyond the longest result tells a longer file from it; an endless one
+    // (/dev/zero) ends the reading there too.
+    std::string content;
+    const std::size_t limit = kLongestResultBytes + 1;
+    const std::size_t chunk = std::size_t{1} << 20;
+    bool more = true;
+    while (more && content.size() < limit) {
+        const std::size_t had = content.size();
+        const std::size_t want = std::min(chunk, limit - had);
+        content.resize(had + want);
+        const std::size_t got = std::fread(content.data() + had, 1, want, file);
+        content.resize(had + got);
+        more = got == want;
+    }
+    const bool failed = std::ferror(file) != 0;
+    const int readError = errno;
+    std::fclose(file);
+    if (failed) {
+        v.detail = "cannot read " + path + ": " + std::strerror(readError);
+        return v;
+    }
+    if (content.size() > kLongestResultBytes) {
+        v.status = DigitsVerdict::Status::TooLong;
+        v.detail = "longer than any result (" + std::to_string(kLongestResultBytes) + " bytes)";
+        return v;
+    }
+    return verifyPiText(content);
 }
 
 std::string describeVerdict(const DigitsVerdict& v) {
@@ -176,6 +205,8 @@ std::string describeVerdict(const DigitsVerdict& v) {
                    std::to_string(v.digits) + " digits";
         case DigitsVerdict::Status::Wrong: return "WRONG: " + v.detail;
         case DigitsVerdict::Status::Malformed: return "not a valid result: " + v.detail;
+        case DigitsVerdict::Status::TooLong:
+            return "not a result of this program: " + v.detail;
         case DigitsVerdict::Status::Unreadable: return v.detail;
     }
     return {};

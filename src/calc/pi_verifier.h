@@ -5,7 +5,14 @@
 #include <string>
 #include <string_view>
 
+#include "calc/sizes.h"
+
 namespace oskelon {
+
+// The length of the longest result text: "3.", the digits of the largest size at four digits
+// per word, "e0" and a CR LF line end. No file longer than this is a result of this program.
+inline constexpr std::size_t kLongestResultBytes =
+    2 + 4 * static_cast<std::size_t>(requestedLength(kSizeCount - 1)) + 2 + 2;
 
 struct DigitsVerdict {
     enum class Status {
@@ -13,7 +20,8 @@ struct DigitsVerdict {
         Wrong,      // a digit differs from pi; firstWrongFrom..firstWrongTo holds the first one
         Malformed,  // the text is not a result ("3." digits "e0" and a line end), or its length
                     // is no digit count of any size; firstWrongFrom is the first bad position
-        Unreadable  // the file could not be read
+        TooLong,    // the file is longer than kLongestResultBytes; only that much was read
+        Unreadable  // the file could not be read, or is a directory
     };
     Status status = Status::Unreadable;
     long long digits = 0;          // digits after the point
@@ -31,7 +39,7 @@ DigitsVerdict verifyPiDigits(const char* digits, std::size_t count);
 // Checks a whole result text as written to pi.dat: "3.", the digits, "e0" and a line end.
 DigitsVerdict verifyPiText(std::string_view text);
 
-// Reads and checks a file.
+// Reads and checks a file, reading at most kLongestResultBytes + 1 bytes of it.
 DigitsVerdict verifyPiFile(const std::string& path);
 
 // One line for people: "verified: 1048571 of 1048576 digits" or where it went wrong.

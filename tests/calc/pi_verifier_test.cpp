@@ -5,7 +5,10 @@
 #include <mpfr.h>
 #include <xxhash.h>
 
+#include <fstream>
+
 #include "calc/pi_reference.h"
+#include "calc/temp_dir.h"
 
 namespace oskelon::test {
 namespace {
@@ -104,6 +107,22 @@ TEST(PiVerifier, WrongLengthsAndDamagedFraming) {
     }
     v = verifyPiFile("/nonexistent/pi.dat");
     EXPECT_EQ(v.status, DigitsVerdict::Status::Unreadable);
+}
+
+// A file is read up to the longest result and one byte more: the largest size with CR LF is
+// read whole, an endless file is not.
+TEST(PiVerifier, ReadingStopsOneByteAfterTheLongestResult) {
+    TempDir dir;
+    const std::string longest = "3." + std::string(kLongestResultBytes - 6, '0') + "e0\r\n";
+    ASSERT_EQ(longest.size(), kLongestResultBytes);
+    {
+        std::ofstream out(dir.file("longest.dat"), std::ios::binary);
+        out << longest;
+    }
+    const DigitsVerdict v = verifyPiFile(dir.file("longest.dat"));
+    EXPECT_EQ(v.status, DigitsVerdict::Status::Wrong) << v.detail;
+    EXPECT_EQ(v.digits, 33554432);
+    EXPECT_EQ(verifyPiFile("/dev/zero").status, DigitsVerdict::Status::TooLong);
 }
 
 // The embedded reference agrees with MPFR wherever a test can afford the digits.
