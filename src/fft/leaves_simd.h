@@ -47,14 +47,12 @@ using detail::kSqrtHalf;
 
 typedef double V4 __attribute__((vector_size(32)));
 typedef double V8 __attribute__((vector_size(64)));
-typedef long long M4 __attribute__((vector_size(32)));
-typedef long long M8 __attribute__((vector_size(64)));
 
 template <class V>
 inline constexpr int kWidth = static_cast<int>(sizeof(V) / sizeof(double));
 
 template <class V>
-using MaskOf = std::conditional_t<kWidth<V> == 4, M4, M8>;
+using IndexOf = split::LaneIndex<kWidth<V>>;
 
 // Complex values as separate real and imaginary parts, one point per lane, and their helpers.
 using split::add;
@@ -63,9 +61,10 @@ using split::Cs;
 using split::minusI;
 using split::mul;
 using split::plusI;
+using split::shuffle;
 using split::sub;
 
-// A vector (or index vector) whose lane i is f(i).
+// A vector whose lane i is f(i).
 template <class T, class F, std::size_t... I>
 constexpr T lanesOf(F f, std::index_sequence<I...>) {
     return T{f(static_cast<int>(I))...};
@@ -84,9 +83,12 @@ inline V pick(V a, V b) {
     } else if constexpr ((Bits & all) == all) {
         return b;
     } else {
-        constexpr MaskOf<V> index = lanesOf<MaskOf<V>>(
-            [](int i) -> long long { return (Bits >> i & 1) ? i + kWidth<V> : i; });
-        return __builtin_shuffle(a, b, index);
+        constexpr IndexOf<V> index = [] {
+            IndexOf<V> lane{};
+            for (int i = 0; i < kWidth<V>; ++i) lane[i] = (Bits >> i & 1) ? i + kWidth<V> : i;
+            return lane;
+        }();
+        return shuffle<index>(a, b);
     }
 }
 template <unsigned Bits, class V>
@@ -111,17 +113,17 @@ constexpr unsigned laneBits(P pred) {
 template <class V>
 inline V unpackLo(V a, V b) {
     if constexpr (kWidth<V> == 4) {
-        return __builtin_shuffle(a, b, M4{0, 4, 2, 6});
+        return __builtin_shufflevector(a, b, 0, 4, 2, 6);
     } else {
-        return __builtin_shuffle(a, b, M8{0, 8, 2, 10, 4, 12, 6, 14});
+        return __builtin_shufflevector(a, b, 0, 8, 2, 10, 4, 12, 6, 14);
     }
 }
 template <class V>
 inline V unpackHi(V a, V b) {
     if constexpr (kWidth<V> == 4) {
-        return __builtin_shuffle(a, b, M4{1, 5, 3, 7});
+        return __builtin_shufflevector(a, b, 1, 5, 3, 7);
     } else {
-        return __builtin_shuffle(a, b, M8{1, 9, 3, 11, 5, 13, 7, 15});
+        return __builtin_shufflevector(a, b, 1, 9, 3, 11, 5, 13, 7, 15);
     }
 }
 
@@ -129,17 +131,17 @@ inline V unpackHi(V a, V b) {
 template <class V>
 inline V pairLo(V a, V b) {
     if constexpr (kWidth<V> == 4) {
-        return __builtin_shuffle(a, b, M4{0, 1, 4, 5});
+        return __builtin_shufflevector(a, b, 0, 1, 4, 5);
     } else {
-        return __builtin_shuffle(a, b, M8{0, 1, 8, 9, 4, 5, 12, 13});
+        return __builtin_shufflevector(a, b, 0, 1, 8, 9, 4, 5, 12, 13);
     }
 }
 template <class V>
 inline V pairHi(V a, V b) {
     if constexpr (kWidth<V> == 4) {
-        return __builtin_shuffle(a, b, M4{2, 3, 6, 7});
+        return __builtin_shufflevector(a, b, 2, 3, 6, 7);
     } else {
-        return __builtin_shuffle(a, b, M8{2, 3, 10, 11, 6, 7, 14, 15});
+        return __builtin_shufflevector(a, b, 2, 3, 10, 11, 6, 7, 14, 15);
     }
 }
 
@@ -197,8 +199,8 @@ inline C<V> loadRow16(double* const* p, int r) {
         V mx, my;
         std::memcpy(&mx, p[0] + 8 * r, sizeof mx);
         std::memcpy(&my, p[1] + 8 * r, sizeof my);
-        return {__builtin_shuffle(mx, my, M8{0, 4, 2, 6, 8, 12, 10, 14}),
-                __builtin_shuffle(mx, my, M8{1, 5, 3, 7, 9, 13, 11, 15})};
+        return {__builtin_shufflevector(mx, my, 0, 4, 2, 6, 8, 12, 10, 14),
+                __builtin_shufflevector(mx, my, 1, 5, 3, 7, 9, 13, 11, 15)};
     }
 }
 

@@ -7,8 +7,30 @@
 // a wider one may be shared with another unit.
 #pragma once
 
+#include <array>
+#include <cstddef>
+#include <utility>
+
 namespace oskelon::split {
 namespace {
+
+// Constant lane indices for shuffle: entry i names the lane that lane i of the result takes.
+template <std::size_t W>
+using LaneIndex = std::array<int, W>;
+
+// Lane i of the result is lane Index[i] of the pair (a, b), the lanes of b numbered after those
+// of a. The indices are constants, so this is the same fixed permutation (unpack, shuffle,
+// blend, permute) on every compiler that offers __builtin_shufflevector (g++ 12 and later,
+// clang). It only moves values.
+template <auto Index, class V, std::size_t... L>
+inline V shuffleLanes(V a, V b, std::index_sequence<L...>) {
+    return __builtin_shufflevector(a, b, Index[L]...);
+}
+template <auto Index, class V>
+inline V shuffle(V a, V b) {
+    static_assert(Index.size() * sizeof(a[0]) == sizeof(V), "one index per lane of the result");
+    return shuffleLanes<Index>(a, b, std::make_index_sequence<Index.size()>{});
+}
 
 template <class V>
 struct C {

@@ -48,32 +48,26 @@ using detail::kSqrtHalf;
 typedef double V2 __attribute__((vector_size(16)));
 typedef double V4 __attribute__((vector_size(32)));
 typedef double V8 __attribute__((vector_size(64)));
-typedef long long M2 __attribute__((vector_size(16)));
-typedef long long M4 __attribute__((vector_size(32)));
-typedef long long M8 __attribute__((vector_size(64)));
 
 template <int W>
 struct VecType;
 template <>
 struct VecType<2> {
     using V = V2;
-    using M = M2;
 };
 template <>
 struct VecType<4> {
     using V = V4;
-    using M = M4;
 };
 template <>
 struct VecType<8> {
     using V = V8;
-    using M = M8;
 };
 
 template <int W>
 struct Pack {
     using V = typename VecType<W>::V;
-    using M = typename VecType<W>::M;
+    using M = split::LaneIndex<W>;
 
     // lo: real parts (or, storing, the first W doubles); hi: imaginary parts (the next W).
     // Lane i holds point P_W[i] of the W: P_2 = (0 1), P_4 = (0 2 1 3), P_8 = (0 4 1 5 2 6 3 7).
@@ -100,12 +94,12 @@ struct Pack {
         V a, b;
         std::memcpy(&a, p, sizeof a);
         std::memcpy(&b, p + W, sizeof b);
-        re = __builtin_shuffle(a, b, lo());
-        im = __builtin_shuffle(a, b, hi());
+        re = split::shuffle<lo()>(a, b);
+        im = split::shuffle<hi()>(a, b);
     }
     static void store(double* p, V re, V im) {
-        const V a = __builtin_shuffle(re, im, lo());
-        const V b = __builtin_shuffle(re, im, hi());
+        const V a = split::shuffle<lo()>(re, im);
+        const V b = split::shuffle<hi()>(re, im);
         std::memcpy(p, &a, sizeof a);
         std::memcpy(p + W, &b, sizeof b);
     }
