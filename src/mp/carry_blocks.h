@@ -17,11 +17,20 @@
 #include <cstdint>
 
 // The loops built on resolveCarries are integer code (and exact conversions to double), so the
-// instruction set cannot change their results. Each is compiled three times, for the x86-64
-// levels v4 (AVX-512BW) and v3 (AVX2) and for the baseline, and runCarryLoop picks the widest
-// the CPU offers, once per process (2 to 2.6 times faster than the baseline's 128-bit vectors
-// for a sum of 2^19 words). The choice is the program's own, not the loader's, so it works the
-// same on every platform and under every sanitizer.
+// instruction set cannot change their results. Each is compiled three times, for the vector
+// features of the x86-64 levels v4 (AVX-512BW) and v3 (AVX2) and for the baseline, and
+// runCarryLoop picks the widest the CPU offers, once per process (2 to 2.6 times faster than the
+// baseline's 128-bit vectors for a sum of 2^19 words). The choice is the program's own, not the
+// loader's, so it works the same on every platform and under every sanitizer.
+//
+// A level is the list of features below: the clones are compiled for exactly these and
+// carryLevel checks the same names one by one, each a name that g++ and clang both accept in a
+// target attribute and in __builtin_cpu_supports. The rest of the levels' features, such as
+// movbe or lzcnt, cannot be asked for by name in clang 14, so the clones do without them.
+#define OSKELON_CARRY_V3_FEATURES "popcnt,sse3,ssse3,sse4.1,sse4.2,avx,avx2,bmi,bmi2"
+#define OSKELON_CARRY_V4_FEATURES \
+    OSKELON_CARRY_V3_FEATURES ",avx512f,avx512bw,avx512cd,avx512dq,avx512vl"
+
 namespace oskelon::detail {
 
 inline constexpr int kCarryBlock = 256;
@@ -34,11 +43,11 @@ CarryLevel carryLevel();
 // Loop::run(args...) compiled for each level; Loop::run must be always_inline so that each copy
 // is compiled for the level of its caller.
 template <class Loop, class... Args>
-[[gnu::target("arch=x86-64-v4")]] auto runCarryLoopV4(Args... args) {
+[[gnu::target(OSKELON_CARRY_V4_FEATURES)]] auto runCarryLoopV4(Args... args) {
     return Loop::run(args...);
 }
 template <class Loop, class... Args>
-[[gnu::target("arch=x86-64-v3")]] auto runCarryLoopV3(Args... args) {
+[[gnu::target(OSKELON_CARRY_V3_FEATURES)]] auto runCarryLoopV3(Args... args) {
     return Loop::run(args...);
 }
 template <class Loop, class... Args>

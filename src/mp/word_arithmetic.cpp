@@ -104,9 +104,18 @@ namespace detail {
 
 CarryLevel carryLevel() {
     static const CarryLevel level = [] {
+        // The features of OSKELON_CARRY_V3_FEATURES and OSKELON_CARRY_V4_FEATURES, one by one.
         __builtin_cpu_init();
-        if (__builtin_cpu_supports("x86-64-v4")) return CarryLevel::V4;
-        if (__builtin_cpu_supports("x86-64-v3")) return CarryLevel::V3;
+        const bool v3 = __builtin_cpu_supports("popcnt") && __builtin_cpu_supports("sse3") &&
+                        __builtin_cpu_supports("ssse3") && __builtin_cpu_supports("sse4.1") &&
+                        __builtin_cpu_supports("sse4.2") && __builtin_cpu_supports("avx") &&
+                        __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
+                        __builtin_cpu_supports("bmi2");
+        const bool v4 = v3 && __builtin_cpu_supports("avx512f") &&
+                        __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512cd") &&
+                        __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl");
+        if (v4) return CarryLevel::V4;
+        if (v3) return CarryLevel::V3;
         return CarryLevel::Baseline;
     }();
     return level;
