@@ -8,6 +8,7 @@
 
 #include <algorithm>
 
+#include "fft/contract.h"
 #include "mp/elementary.h"
 #include "mp/engine.h"
 
@@ -43,6 +44,13 @@ void releaseCross(int count, int radix, int n, int length, double* array, MpNumb
     std::fill(out.words() + length, out.words() + count, std::int16_t{0});
 }
 
+// Whether A1 holds a transform of a's high part: a kept transform carries the exponent and the
+// signed leading word of the part it was made from in its first and last elements.
+[[maybe_unused]] bool keepsHighPartOf(const double* A1, int n, const MpNumber& a) {
+    return A1[0] == static_cast<double>(a.exponent) &&
+           A1[n + 1] == static_cast<double>(a.sign) * a.words()[0];
+}
+
 }  // namespace
 
 void mpMul(int count, int radix, const MpNumber& a, const MpNumber& b, MpNumber& out,
@@ -75,6 +83,7 @@ void mpMulKeep(int count, int radix, const MpNumber& a, const MpNumber& b, MpNum
 
 void mpSquareKept(int count, int radix, double* A1, const MpNumber& a, MpNumber& out,
                   MpNumber& work, int n, double* A2) {
+    OSKELON_ASSERT(keepsHighPartOf(A1, n, a));
     const int i = firstNonZero(count, a, n / 2 + 1);
     mpToDoubles(count, radix, n, i, a, A2);  // the low part is read before out is written
     spectrumMultiplyKept(n, A1, A2);         // A2 = a_h * a_l

@@ -306,7 +306,9 @@ TEST(Products, KeptTransformsAreReusedAsContracted) {
 }
 
 // mpSquareKept with an A1 that keeps another number's high part k gives k^2 + k * a_l, silently.
-TEST(Products, SquareKeptUsesWhateverA1Keeps) {
+// mpSquareKept with a transform that another number k left in A1 is outside its contract: the
+// debug and sanitizer builds refuse it; a release build computes k_h^2 + k_h * a_l.
+TEST(ProductsDeathTest, SquareKeptOfAnotherNumbersTransform) {
     const int n = 128, count = n + 2, radix = 1000;
     Arrays arr(n);
     std::mt19937_64 rng(23);
@@ -314,6 +316,11 @@ TEST(Products, SquareKeptUsesWhateverA1Keeps) {
     randomNumber(rng, count, radix, count, WordStyle::Uniform, 1, 0, *a);
     randomNumber(rng, count, radix, n / 2 + 1, WordStyle::Uniform, 1, 0, *k);
     mpMulKeep(count, radix, *k, *a, *out, *work, n, arr.a1.data(), arr.a2.data());
+#ifdef OSKELON_CHECK_CONTRACTS
+    EXPECT_DEATH(mpSquareKept(count, radix, arr.a1.data(), *a, *out, *work, n, arr.a2.data()),
+                 "contract broken: keepsHighPartOf");
+    return;
+#endif
     mpSquareKept(count, radix, arr.a1.data(), *a, *out, *work, n, arr.a2.data());
 
     OwnedNumber aLow(count);  // a's words from n/2+1 on, at their own weight
