@@ -17,6 +17,7 @@
 #include "calc/sizes.h"
 #include "cli/cpu_set.h"
 #include "cli/exit_codes.h"
+#include "cli/run_environment.h"
 #include "cli/run_report.h"
 #include "cli/runner_platform.h"
 #include "cli/size_argument.h"
@@ -471,12 +472,6 @@ void StabilityReport::printSummary(double elapsedSeconds) const {
     }
 }
 
-std::optional<int> environmentNumber(const char* name) {
-    const char* text = std::getenv(name);
-    if (text == nullptr || *text == '\0') return std::nullopt;
-    return std::atoi(text);
-}
-
 }  // namespace
 
 int runStabilityTest(const StabilityPlan& plan, bool jsonLines, const FaultInjection& fault) {
@@ -556,9 +551,9 @@ int runStabilityCommand(const StabilityArguments& arguments, int sizeIndex, bool
     }
     const StabilityPlan& plan = std::get<StabilityPlan>(planned);
 
-    const char* meminfo = std::getenv("OSKELON_MEMINFO");
+    const std::optional<std::string> meminfo = testSeamText(TestSeam::Meminfo);
     if (const std::optional<std::uint64_t> available =
-            meminfo != nullptr ? availableMemoryBytes(meminfo) : systemAvailableMemory()) {
+            meminfo ? availableMemoryBytes(*meminfo) : systemAvailableMemory()) {
         if (const std::optional<std::string> shortage =
                 memoryShortage(static_cast<int>(plan.cpus.size()), plan.sizeIndex, *available)) {
             std::fprintf(stderr, "oskelon-cli: %s\n", shortage->c_str());
@@ -568,9 +563,9 @@ int runStabilityCommand(const StabilityArguments& arguments, int sizeIndex, bool
 
     // Test seams: a wrong result after an iteration, on one CPU and in one run if given.
     FaultInjection fault;
-    fault.afterIteration = environmentNumber("OSKELON_INJECT_ERROR_AFTER_ITERATION").value_or(0);
-    fault.cpu = environmentNumber("OSKELON_INJECT_ERROR_CPU").value_or(-1);
-    fault.run = environmentNumber("OSKELON_INJECT_ERROR_RUN").value_or(0);
+    fault.afterIteration = testSeamNumber(TestSeam::InjectErrorAfterIteration).value_or(0);
+    fault.cpu = testSeamNumber(TestSeam::InjectErrorCpu).value_or(-1);
+    fault.run = testSeamNumber(TestSeam::InjectErrorRun).value_or(0);
     return runStabilityTest(plan, jsonLines, fault);
 }
 
