@@ -14,6 +14,7 @@
 #include "calc/pi_verifier.h"
 #include "calc/sizes.h"
 #include "cli/exit_codes.h"
+#include "cli/run_environment.h"
 #include "cli/run_report.h"
 #include "cli/runner_platform.h"
 #include "cli/size_argument.h"
@@ -84,11 +85,11 @@ int runJob(const RunSettings& settings) {
     StopToken stop;
     JobOptions options;
     // Test seam: make the run go wrong after the given iteration, as an unstable machine would.
-    if (const char* inject = std::getenv("OSKELON_INJECT_ERROR_AFTER_ITERATION"))
-        options.corruptAfterIteration = std::atoi(inject);
+    if (const std::optional<int> inject = testSeamNumber(TestSeam::InjectErrorAfterIteration))
+        options.corruptAfterIteration = *inject;
     // Test seam: the working set's allocation fails at the given slot (0-8).
-    if (const char* failing = std::getenv("OSKELON_FAIL_ALLOCATION_SLOT")) {
-        const int failingSlot = std::atoi(failing);
+    if (const std::optional<int> failing = testSeamNumber(TestSeam::FailAllocationSlot)) {
+        const int failingSlot = *failing;
         host.workingSet().setAllocator([failingSlot](int slot, std::size_t bytes) {
             return slot == failingSlot ? WorkingSet::Block{}
                                        : WorkingSet::allocateFromFreeStore(slot, bytes);
@@ -146,6 +147,8 @@ int runJob(const RunSettings& settings) {
     if (!settings.resultTextPath.empty() &&
         !writeTextFile(settings.resultTextPath, host.resultText()) && exitCode == kExitOk)
         exitCode = kExitOutput;
+    // Lines lost on the way to standard output fail the run too (main says why).
+    if (exitCode == kExitOk && standardOutputFailure()) exitCode = kExitOutput;
 
     const nlohmann::json report = runReport(job, exitCode, written);
     if (settings.jsonLines) {
@@ -177,6 +180,10 @@ int verifyFile(const std::string& path) {
         std::fprintf(stderr, "oskelon-cli: %s\n", v.detail.c_str());
         return kExitUsage;
     }
+    if (v.status == DigitsVerdict::Status::TooLong) {
+        std::fprintf(stderr, "oskelon-cli: %s is %s\n", path.c_str(), describeVerdict(v).c_str());
+        return kExitWrong;
+    }
     std::string size = "no size";
     for (int i = 0; i < kSizeCount; ++i) {
         for (int dpw = 4; dpw >= 1; --dpw) {
@@ -190,9 +197,13 @@ int verifyFile(const std::string& path) {
     return v.verified() ? kExitOk : kExitWrong;
 }
 
-}  // namespace
+// The notice of an OSKELON_FFT_PATH that did not choose the path, before anything is computed.
+void tellFftPathNotice() {
+    if (const std::optional<std::string> notice = fftPathNotice())
+        std::fprintf(stderr, "oskelon-cli: %s\n", notice->c_str());
+}
 
-int main(int argc, char** argv) {
+int runCommand(int argc, char** argv) {
     const std::vector<std::string> arguments = oskelon::prepareRunnerProcess(argc, argv);
     CLI::App app{
         "Oskelon: computes pi to one of twelve sizes, times the run, verifies the digits "
@@ -227,7 +238,8 @@ int main(int argc, char** argv) {
     app.footer(
         "Sizes: 0=16K 1=32K 2=64K 3=128K 4=256K 5=512K 6=1M 7=2M 8=4M 9=8M 10=16M 11=32M "
         "digits.\nWrites pi.dat in the current directory.\nExit codes: 0 verified, 1 out of "
-        "memory, 2 bad arguments, 3 pi.dat not written, 4 wrong result, 130 interrupted.");
+        "memory, 2 bad arguments or an unreadable file, 3 pi.dat, a report or standard output "
+        "not written, 4 wrong result or not a result, 130 interrupted.");
 
     try {
         // CLI11 takes the arguments without the program's name, last first.
@@ -245,7 +257,17 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
 
+    for (const auto& [option, path] : {std::pair{"--result-text", &settings.resultTextPath},
+                                       std::pair{"--json", &settings.jsonPath}}) {
+        if (app.count(option) > 0 && path->empty()) {
+            std::fprintf(stderr, "oskelon-cli: error: %s needs a file name, not an empty text\n",
+                         option);
+            return kExitUsage;
+        }
+    }
+
     if (showCpu) {
+        tellFftPathNotice();
         std::printf("transform path: %s\n", oskelon::fftPathName(oskelon::activeFftPath()));
         return kExitOk;
     }
@@ -267,7 +289,22 @@ int main(int argc, char** argv) {
                 stderr);
             return kExitUsage;
         }
+        tellFftPathNotice();
         return runStabilityCommand(stability, settings.sizeIndex, settings.jsonLines);
     }
+    tellFftPathNotice();
     return runJob(settings);
+}
+
+}  // namespace
+
+// A command whose lines did not reach standard output has failed, also when it did all else.
+int main(int argc, char** argv) {
+    int exitCode = runCommand(argc, argv);
+    if (const std::optional<std::string> failure = oskelon::standardOutputFailure()) {
+        std::fprintf(stderr, "oskelon-cli: cannot write to standard output: %s\n",
+                     failure->c_str());
+        if (exitCode == oskelon::kExitOk) exitCode = oskelon::kExitOutput;
+    }
+    return exitCode;
 }

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "calc/pi_verifier.h"
 #include "calc/temp_dir.h"
 #include "cli/run_process.h"
 #include "cli/runner_output.h"
@@ -45,9 +46,11 @@ TEST(Cli, HelpVersionAndBadArguments) {
                                                  {"--size", "huge"},
                                                  {"--frobnicate"},
                                                  {"--size"},
-                                                 {"extra"}}) {
+                                                 {"extra"},
+                                                 {"-s", "0", "--json", ""},
+                                                 {"-s", "0", "--result-text", ""}}) {
         r = runProcess(kCli, args, dir.path());
-        EXPECT_EQ(r.exitCode, 2) << args[0];
+        EXPECT_EQ(r.exitCode, 2) << args.back();
         EXPECT_TRUE(contains(lines(r.err).at(0), "error")) << r.err;
         EXPECT_TRUE(r.out.empty());
     }
@@ -269,12 +272,79 @@ TEST(CliContract, AWrongResultExitsWithFour) {
     unsetEnvironment("OSKELON_INJECT_ERROR_AFTER_ITERATION");
     EXPECT_EQ(r.exitCode, 4);
     EXPECT_TRUE(contains(r.out, "WRONG: iteration 4")) << r.out;
+    EXPECT_EQ(lines(r.err), std::vector<std::string>{"oskelon-cli: test seam "
+                                                     "OSKELON_INJECT_ERROR_AFTER_ITERATION=4 is "
+                                                     "active: the result is made wrong after "
+                                                     "iteration 4"});
     const nlohmann::json report = nlohmann::json::parse(readFile(dir.file("r.json")));
     EXPECT_EQ(report["verdict"]["status"], "wrong");
     EXPECT_EQ(report["verdict"]["firstWrongIteration"], 4);
     EXPECT_EQ(report["iterations"][3]["checkpoint"], "mismatch");
     EXPECT_EQ(report["iterations"][2]["checkpoint"], "ok");
     EXPECT_EQ(report["exitCode"], 4);
+}
+
+}  // namespace
+}  // namespace oskelon::test
+
+namespace oskelon::test {
+namespace {
+
+// Input a user or a script may give by mistake: one line on the error stream and the documented
+// exit code, never an abort, a hang or success.
+TEST(CliBadInput, VerifyReadsNoFurtherThanTheLongestResult) {
+    TempDir dir;
+    {
+        std::ofstream out(dir.file("huge.dat"), std::ios::binary);
+        out << "3." << std::string(kLongestResultBytes - 2 + 1, '1');
+    }
+    const ProcessResult r = runProcess(kCli, {"verify", "huge.dat"}, dir.path());
+    EXPECT_EQ(r.exitCode, 4);
+    EXPECT_TRUE(r.out.empty()) << r.out;
+    EXPECT_EQ(lines(r.err), std::vector<std::string>{"oskelon-cli: huge.dat is not a result of "
+                                                     "this program: longer than any result "
+                                                     "(33554438 bytes)"});
+}
+
+TEST(CliBadInput, VerifyOfADirectoryIsAnUnreadableFile) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.path() / "results");
+    const ProcessResult r = runProcess(kCli, {"verify", "results"}, dir.path());
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.out.empty()) << r.out;
+    EXPECT_EQ(lines(r.err),
+              std::vector<std::string>{"oskelon-cli: cannot read results: it is a directory"});
+}
+
+TEST(CliBadInput, AnUnknownTransformPathIsSaidOnce) {
+    TempDir dir;
+    setEnvironment("OSKELON_FFT_PATH", "avx3");
+    const ProcessResult r = runProcess(kCli, {"--cpu"}, dir.path());
+    unsetEnvironment("OSKELON_FFT_PATH");
+    EXPECT_EQ(r.exitCode, 0);
+    ASSERT_TRUE(startsWith(r.out, "transform path: ")) << r.out;
+    const std::string used = lines(r.out).at(0).substr(16);
+    EXPECT_EQ(lines(r.err), std::vector<std::string>{"oskelon-cli: OSKELON_FFT_PATH=avx3 is not "
+                                                     "a transform path (scalar, sse2, avx2, "
+                                                     "avx512); using " +
+                                                     used});
+}
+
+// The lines are part of the run's result: lost, they fail it, while pi.dat and the record follow
+// their own rules. Windows has no device that is always full.
+TEST(CliBadInput, AStandardOutputThatCannotBeWrittenFailsTheRun) {
+#ifdef _WIN32
+    GTEST_SKIP() << "needs /dev/full";
+#else
+    TempDir dir;
+    const ProcessResult r =
+        runProcess("/bin/sh", {"-c", "exec \"$0\" -s 0 >/dev/full", kCli}, dir.path());
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_EQ(lines(r.err), std::vector<std::string>{"oskelon-cli: cannot write to standard "
+                                                     "output: No space left on device"});
+    EXPECT_EQ(runProcess(kCli, {"verify"}, dir.path()).exitCode, 0);
+    EXPECT_TRUE(contains(runProcess(kCli, {"records"}, dir.path()).out, "<1.6万桁>"));
+#endif
 }
 
 }  // namespace
