@@ -241,6 +241,7 @@ constexpr double kTableShift = 0x1.8p45;  // adding and subtracting it rounds to
 // same operations on (S, C) and (C, -S), each lane rounded as IEEE binary64 on its own.
 using V2 = double __attribute__((vector_size(16)));
 using M2 = std::int64_t __attribute__((vector_size(16)));
+constexpr std::int64_t kNeg = std::numeric_limits<std::int64_t>::min();  // the sign bit
 
 // Per lane the leading sum s and the rest, s + rest being the lane's value as a double-double
 // (|rest| < 2^-15.5 |v| for the exact value v: the early terms are below 2^-25 |v| and the late
@@ -317,7 +318,7 @@ inline FastPair fastPair(double rh, double rl) {
 // s + RN(rest - E) <= v. RN is monotonic, so RN(v) = hi, v never being a midpoint (see
 // roundsToHi). e is a power of two: E is exact.
 inline bool fastDecided(const FastPair& f) {
-    const V2 err = (f.s < 0.0 ? -f.s : f.s) * (2.0 * kFastBound);
+    const V2 err = std::bit_cast<V2>(std::bit_cast<M2>(f.s) & ~M2{kNeg, kNeg}) * (2.0 * kFastBound);
     const __m128d hi = std::bit_cast<__m128d>(f.hi);
     const __m128d up = _mm_cmpeq_pd(std::bit_cast<__m128d>(f.s + (f.rest + err)), hi);
     const __m128d down = _mm_cmpeq_pd(std::bit_cast<__m128d>(f.s + (f.rest - err)), hi);
@@ -327,7 +328,6 @@ inline bool fastDecided(const FastPair& f) {
 // (sin x, cos x) from sin |r| and cos |r|, x = k pi/2 + r, q = k mod 4, n = 1 when r < 0.
 // Odd quadrants exchange the lanes; kResultSigns[2q + n] holds the sign bits then applied.
 alignas(16) constexpr std::int64_t kSwapLanes[4][2] = {{0, 0}, {-1, -1}, {0, 0}, {-1, -1}};
-constexpr std::int64_t kNeg = std::numeric_limits<std::int64_t>::min();
 alignas(16) constexpr std::int64_t kResultSigns[8][2] = {
     {0, 0}, {kNeg, 0}, {0, kNeg}, {0, 0}, {kNeg, kNeg}, {0, kNeg}, {kNeg, 0}, {kNeg, kNeg},
 };
@@ -344,7 +344,7 @@ inline SinCos placeInQuadrant(V2 sc, unsigned q, unsigned negative) {
     const M2 m = loadMask(kSwapLanes[q]);
     const M2 y = ((straight & ~m) | (swapped & m)) ^ loadMask(kResultSigns[2 * q + negative]);
     const V2 r = std::bit_cast<V2>(y);
-    return {r[0], __builtin_shufflevector(r, r, 1, 1)[0]};
+    return {r[0], r[1]};
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -531,31 +531,27 @@ SinCos roundedSinCos(double x) {
     // The reduction of reduceFast with its cases merged: x is sent to edgeSinCos when it is tiny,
     // outside the domain (NaN too) or |x - k P1| < 2^-20 (k != 0 beyond kNearHalfPiEnd).
     const double ax = std::fabs(x);
-    if (ax > kQuarterPi && ax <= kNearHalfPiEnd) {
+    if (ax <= kNearHalfPiEnd) {
+        if (!(ax >= 0x1p-27)) return edgeSinCos(x);
+        if (ax <= kQuarterPi) {  // sin x = sign(x) sin |x|, cos x = cos |x|
+            const FastPair f = fastPair(ax, 0.0);
+            if (!fastDecided(f)) return accurateSinCos(x);
+            return {std::copysign(f.hi[0], x), f.hi[1]};
+        }
         const DoubleDouble r = reduceNearHalfPi(ax);
         const FastPair f = fastPair(r.hi, r.lo);
         if (!fastDecided(f)) return accurateSinCos(x);
         return {std::copysign(f.hi[1], x), f.hi[0]};
     }
-    double rh, rl;
-    unsigned q;
-    if (ax <= kQuarterPi) {
-        if (!(ax >= 0x1p-27)) return edgeSinCos(x);
-        rh = x;
-        rl = 0.0;
-        q = 0;
-    } else {
-        const double shifted = x * kTwoOverPi + kRoundingShift;
-        const double kd = shifted - kRoundingShift;
-        const double s = x - kd * kP1;
-        const bool fast = (ax <= kRoundedSinCosMaxArgument) & (std::fabs(s) >= 0x1p-20);
-        if (!fast) return edgeSinCos(x);
-        const double p2 = kd * kP2;
-        rh = s - p2;
-        rl = ((s - rh) - p2) - kd * kP3;
-        // The low bits of shifted are k in two's complement (|k| < 2^51).
-        q = static_cast<unsigned>(std::bit_cast<std::uint64_t>(shifted) & 3);
-    }
+    const double shifted = x * kTwoOverPi + kRoundingShift;
+    const double kd = shifted - kRoundingShift;
+    const double s = x - kd * kP1;
+    if (!((ax <= kRoundedSinCosMaxArgument) & (std::fabs(s) >= 0x1p-20))) return edgeSinCos(x);
+    const double p2 = kd * kP2;
+    const double rh = s - p2;
+    const double rl = ((s - rh) - p2) - kd * kP3;
+    // The low bits of shifted are k in two's complement (|k| < 2^51).
+    const auto q = static_cast<unsigned>(std::bit_cast<std::uint64_t>(shifted) & 3);
     // |r|: clearing the sign of rh and flipping that of rl by it.
     const std::uint64_t sign = std::bit_cast<std::uint64_t>(rh) & (std::uint64_t{1} << 63);
     const FastPair f =
