@@ -19,6 +19,9 @@ linux_packages=(
     # and a virtual X server for the window tests and scripts/screenshot.sh.
     qt6-base-dev qt6-svg-dev fonts-noto-cjk
     xvfb xauth
+    # The second compiler (clang 14: the product's clang build and the fuzz targets, with
+    # libFuzzer's runtime) and the format check.
+    clang libclang-rt-14-dev clang-format
 )
 
 # The Windows build: the mingw-w64 cross compiler (POSIX threads), GoogleTest's sources to build
