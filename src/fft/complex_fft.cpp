@@ -162,10 +162,6 @@ void inverseOn(const FftStages& s, int n, double* data) {
     }
 }
 
-const FftStages& scalarStages() {
-    return fftStages(FftPath::Scalar);
-}
-
 }  // namespace
 
 void complexFft(int n, int sign, double* data) {
@@ -187,23 +183,6 @@ void fftForward(int n, double* data) {
 
 void fftInverse(int n, double* data) {
     inverseOn(fftStages(activeFftPath()), n, data);
-}
-
-// The recursion on the scalar path, for tests.
-void recursePlain(int n, double* block) {
-    recursePlainOn(scalarStages(), n, block);
-}
-
-void recurseTwisted(int n, double* block) {
-    recurseTwistedOn(scalarStages(), n, block);
-}
-
-void finishPlain(int n, double* block) {
-    finishPlainOn(scalarStages(), n, block);
-}
-
-void finishTwisted(int n, double* block) {
-    finishTwistedOn(scalarStages(), n, block);
 }
 
 }  // namespace oskelon

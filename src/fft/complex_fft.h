@@ -18,13 +18,10 @@ void complexFft(int n, int sign, double* data);  // on activeFftPath() (fft/fft_
 void fftForward(int n, double* data);
 void fftInverse(int n, double* data);
 
-// Block transforms of the recursion; results bit-reversed within the block.
-void recursePlain(int n, double* block);    // P of the block, n >= 256
-void recurseTwisted(int n, double* block);  // T of the block, n >= 256
-void finishPlain(int n, double* block);     // P of a 256/512-double block after its stage
-void finishTwisted(int n, double* block);   // T of a 256/512-double block after its stage
-void leavesPlain(int n, double* block);     // P of a 64/128-double block after its stage
-void leavesTwisted(int n, double* block);   // T of a 64/128-double block after its stage
+// The leaves blocks of the recursion on the scalar path (the reference of the vector paths'
+// leaves); results bit-reversed within the block.
+void leavesPlain(int n, double* block);    // P of a 64/128-double block after its stage
+void leavesTwisted(int n, double* block);  // T of a 64/128-double block after its stage
 
 // Permutations. bitReverse is an involution on the N points (valid for n >= 4);
 // bitReverseConj performs the same permutation and conjugates every point.
