@@ -119,44 +119,26 @@ inline void transformQuarters(const FftStages& s, int n, double* data) {
     }
 }
 
-void forwardOn(const FftStages& s, int n, double* data) {
+// The forward transform, or with Inverse its conjugate conj(forward(conj x)): the conjugating
+// first stage and the conjugating permutation turn the shared body into the inverse. For 16 and
+// 32 doubles the forward kernel's result is read backwards instead: the inverse spectrum at k is
+// the forward spectrum at (N - k) mod N.
+template <bool Inverse>
+void transformOn(const FftStages& s, int n, double* data) {
     if (n > 32) {
-        s.quarterStage(n, data);
+        (Inverse ? s.quarterStageConj : s.quarterStage)(n, data);
         transformQuarters(s, n, data);
-        s.bitReverse(n, data);
+        (Inverse ? s.bitReverseConj : s.bitReverse)(n, data);
     } else if (n > 8) {
         if (n == 32) {
             kernelPlain16(data);
-            bitReverse16(data);
+            (Inverse ? bitReverseNegate16 : bitReverse16)(data);
         } else {
             kernelPlain8(data);
-            bitReverse8(data);
+            (Inverse ? bitReverseNegate8 : bitReverse8)(data);
         }
     } else if (n == 8) {
-        dft4Forward(data);
-    } else if (n == 4) {
-        dft2(data);
-    }
-}
-
-// The conjugating first stage and the conjugating permutation turn the shared forward body into
-// conj(forward(conj x)). For 16 and 32 doubles the forward kernel's result is read backwards
-// instead: the inverse spectrum at k is the forward spectrum at (N - k) mod N.
-void inverseOn(const FftStages& s, int n, double* data) {
-    if (n > 32) {
-        s.quarterStageConj(n, data);
-        transformQuarters(s, n, data);
-        s.bitReverseConj(n, data);
-    } else if (n > 8) {
-        if (n == 32) {
-            kernelPlain16(data);
-            bitReverseNegate16(data);
-        } else {
-            kernelPlain8(data);
-            bitReverseNegate8(data);
-        }
-    } else if (n == 8) {
-        dft4Inverse(data);
+        (Inverse ? dft4Inverse : dft4Forward)(data);
     } else if (n == 4) {
         dft2(data);
     }
@@ -171,18 +153,18 @@ void complexFft(int n, int sign, double* data) {
 void complexFftOn(FftPath path, int n, int sign, double* data) {
     const FftStages& s = fftStages(path);
     if (sign >= 0) {
-        forwardOn(s, n, data);
+        transformOn<false>(s, n, data);
     } else {
-        inverseOn(s, n, data);
+        transformOn<true>(s, n, data);
     }
 }
 
 void fftForward(int n, double* data) {
-    forwardOn(fftStages(activeFftPath()), n, data);
+    transformOn<false>(fftStages(activeFftPath()), n, data);
 }
 
 void fftInverse(int n, double* data) {
-    inverseOn(fftStages(activeFftPath()), n, data);
+    transformOn<true>(fftStages(activeFftPath()), n, data);
 }
 
 }  // namespace oskelon
