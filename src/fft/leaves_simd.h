@@ -181,9 +181,10 @@ inline void storeHalves(double* const* p, int offset, V v) {
         std::memcpy(p[0] + offset, &v, sizeof v);
     } else {
 #ifdef __AVX512F__
-        const __m256d zero = _mm256_setzero_pd();  // (unused: all lanes are extracted)
-        _mm256_storeu_pd(p[0] + offset, _mm512_mask_extractf64x4_pd(zero, 0xff, v, 0));
-        _mm256_storeu_pd(p[1] + offset, _mm512_mask_extractf64x4_pd(zero, 0xff, v, 1));
+        // Zero-masking extracts that keep every lane take no pass-through operand (the plain
+        // extract's undefined one makes g++ 12 warn).
+        _mm256_storeu_pd(p[0] + offset, _mm512_maskz_extractf64x4_pd(0xff, v, 0));
+        _mm256_storeu_pd(p[1] + offset, _mm512_maskz_extractf64x4_pd(0xff, v, 1));
 #endif
     }
 }
