@@ -45,8 +45,8 @@ using detail::kSin3_16;
 using detail::kSin8;
 using detail::kSqrtHalf;
 
-typedef double V4 __attribute__((vector_size(32)));
-typedef double V8 __attribute__((vector_size(64)));
+using split::V4;
+using split::V8;
 
 template <class V>
 inline constexpr int kWidth = static_cast<int>(sizeof(V) / sizeof(double));

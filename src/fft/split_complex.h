@@ -14,6 +14,11 @@
 namespace oskelon::split {
 namespace {
 
+// Vectors of 2, 4 and 8 doubles (SSE2, AVX and AVX-512 registers), one point per lane.
+typedef double V2 __attribute__((vector_size(16)));
+typedef double V4 __attribute__((vector_size(32)));
+typedef double V8 __attribute__((vector_size(64)));
+
 // Constant lane indices for shuffle: entry i names the lane that lane i of the result takes.
 template <std::size_t W>
 using LaneIndex = std::array<int, W>;

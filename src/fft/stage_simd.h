@@ -45,9 +45,9 @@ using detail::kSqrtHalf;
 // ---------------------------------------------------------------------------------------------
 // W complex points as split real and imaginary parts.
 
-typedef double V2 __attribute__((vector_size(16)));
-typedef double V4 __attribute__((vector_size(32)));
-typedef double V8 __attribute__((vector_size(64)));
+using split::V2;
+using split::V4;
+using split::V8;
 
 template <int W>
 struct VecType;
