@@ -29,6 +29,32 @@ inline Z tripleConj(Z w) {
     return {w.re - t * w.im, w.im - t * w.re};
 }
 
+// The four factor sequences of the twisted stage at one point, alpha = e^(pi i/(n/2)),
+// eps = alpha^m = e^(i pi/4):
+// v1 = alpha^k, v2 = alpha^(k+m) = eps*v1, v3 = conj(alpha^(3k)), v4 = conj(alpha^(3k+3m)) =
+// conj(eps^3)*v3.
+template <class Z>
+struct TwistedFactors {
+    Z v1, v2, v3, v4;
+
+    static TwistedFactors derive(Z v1) {
+        const Z v3 = tripleConj(v1);
+        return {v1,
+                {detail::kSqrtHalf * (v1.re - v1.im), detail::kSqrtHalf * (v1.im + v1.re)},
+                v3,
+                {detail::kNegSqrtHalf * (v3.re - v3.im), detail::kNegSqrtHalf * (v3.im + v3.re)}};
+    }
+};
+
+// One double step of all four sequences (leap on each): sigma ss for v1, v2 and ss3 for v3, v4.
+template <class Z>
+inline void leap(TwistedFactors<Z>& older, const TwistedFactors<Z>& newer, double ss, double ss3) {
+    leap(older.v1, newer.v1, ss);
+    leap(older.v2, newer.v2, ss);
+    leap(older.v3, newer.v3, ss3);
+    leap(older.v4, newer.v4, ss3);
+}
+
 // The angle quantities of one stage call: delta = (pi/2)/divisor with the stored pi/2, divisor
 // n/4 in the plain stages and n/2 in the twisted one; theta = 2*delta is the step between
 // neighbouring points, so the base sequence is e^(ik theta) (2 pi/M or pi/M per point, M = n/2).

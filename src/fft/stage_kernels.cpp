@@ -21,15 +21,13 @@ namespace {
 
 using detail::conj;
 using detail::Cx;
-using detail::kHalfPi;
-using detail::kNegSqrtHalf;
-using detail::kSqrtHalf;
 using detail::Quad;
 
 using stage_factors::kSeedInterval;
 using stage_factors::leap;
 using stage_factors::tripleConj;
 using StepAngle = stage_factors::StepAngle<Cx>;
+using TwistedFactors = stage_factors::TwistedFactors<Cx>;
 
 // ---------------------------------------------------------------------------------------------
 // Plain stage
@@ -129,27 +127,6 @@ void plainStage(int n, double* z) {
 
 // ---------------------------------------------------------------------------------------------
 // Twisted stage
-
-// The four sequences of the twisted stage at one point:
-// v1 = a^k, v2 = a^(k+m) = eps*v1, v3 = conj(a^(3k)), v4 = conj(a^(3k+3m)) = conj(eps^3)*v3.
-struct TwistedFactors {
-    Cx v1, v2, v3, v4;
-
-    static TwistedFactors derive(Cx v1) {
-        const Cx v3 = tripleConj(v1);
-        return {v1,
-                {kSqrtHalf * (v1.re - v1.im), kSqrtHalf * (v1.im + v1.re)},
-                v3,
-                {kNegSqrtHalf * (v3.re - v3.im), kNegSqrtHalf * (v3.im + v3.re)}};
-    }
-};
-
-inline void leap(TwistedFactors& older, const TwistedFactors& newer, double ss, double ss3) {
-    leap(older.v1, newer.v1, ss);
-    leap(older.v2, newer.v2, ss);
-    leap(older.v3, newer.v3, ss3);
-    leap(older.v4, newer.v4, ss3);
-}
 
 inline void twistedPoint(double* p, int q, Cx f1, Cx f2, Cx f3, Cx f4) {
     const Quad r = detail::twisted4(detail::load(p), detail::load(p + q), detail::load(p + 2 * q),

@@ -38,7 +38,6 @@
 namespace oskelon::simd {
 namespace {
 
-using detail::kHalfPi;
 using detail::kNegSqrtHalf;
 using detail::kSqrtHalf;
 
@@ -151,6 +150,7 @@ using stage_factors::kSeedInterval;
 using stage_factors::leap;
 using stage_factors::tripleConj;
 using StepAngle = stage_factors::StepAngle<Cs>;
+using TwistedFactors = stage_factors::TwistedFactors<Cs>;
 
 // ---------------------------------------------------------------------------------------------
 // Factor recurrences in vector lanes.
@@ -270,19 +270,6 @@ template <int W, int P>
 using ChainOf =
     FactorChain<std::conditional_t<P == 4, typename Chains<W>::X4, typename Chains<W>::X8>, P,
                 Chains<W>::kExchanged>;
-
-// Twisted stage: the reference's TwistedFactors.
-struct TwistedFactors {
-    Cs v1, v2, v3, v4;
-
-    static TwistedFactors derive(Cs v1) {
-        const Cs v3 = tripleConj(v1);
-        return {v1,
-                {kSqrtHalf * (v1.re - v1.im), kSqrtHalf * (v1.im + v1.re)},
-                v3,
-                {kNegSqrtHalf * (v3.re - v3.im), kNegSqrtHalf * (v3.im + v3.re)}};
-    }
-};
 
 // The members of W consecutive points (4 doubles each, s[j] for point j) as 4 vectors of W
 // lanes, out[c] holding part c of every point in the lane order of Pack<W>.
