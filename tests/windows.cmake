@@ -44,7 +44,6 @@ oskelon_add_windows_suite(fft_tests LABEL fft
         fft/bit_reverse_test.cpp
         fft/complex_fft_test.cpp
         fft/fft_paths_test.cpp
-        fft/stage_paths_test.cpp
     LIBS oskelon_fft)
 
 oskelon_add_windows_suite(records_tests LABEL records

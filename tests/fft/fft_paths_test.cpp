@@ -1,25 +1,44 @@
 // Every vector path held against the scalar reference, bit for bit: the three first stages, the
 // fixed kernels of the leaves blocks, the cache-blocked permutations and the whole transform in
-// both directions, at every length from 2 to 2^23 doubles. Paths the CPU does not offer are
+// both directions, at every power of two from 2 to 2^23 doubles. Paths the CPU does not offer are
 // skipped (and say so).
+//
+// The first stages are also checked at the lengths where their factor generation changes shape:
+// the seed blocks of 64 front points (one, two, three, eight and more of them, the last one
+// shorter), every split of a block into vector runs of 8, 4 and 2 points, two blocks run side by
+// side with a shorter second one, and the smallest stages. Also: nothing outside the block is
+// touched, nothing carries over from one call to the next, and the stages compute what their
+// formulas say (long-double oracle).
+//
+// The transform only calls the stages on powers of two, where every seed block but the last
+// holds 64 points and the last one 2, 6, 14, 30 or 62. The loop structure of the reference is
+// the same for every n that is a multiple of 32 (n >= 64): front points 1 .. n/16 - 2, an even
+// count, seeded every 64 points. Those lengths are used here too, so that 3 seed blocks, odd
+// block counts and every even size of the last block are exercised; both sides compute the same
+// well-defined function of the block there.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "fft/complex_fft.h"
 #include "fft/fft_oracle.h"
 #include "fft/fft_path.h"
-#include "fft/stage_kernels.h"
 
 namespace oskelon {
 namespace {
 
+using StageFn = void (*)(int, double*);
+
 constexpr int kLargest = 1 << 23;  // doubles
+constexpr int kSeedInterval = 64;  // front points per seed block
+constexpr int kGuard = 24;         // doubles of sentinel on each side of a block
 
 // Index of the first double whose bits differ, or -1.
 long firstDifference(const std::vector<double>& a, const std::vector<double>& b) {
@@ -33,13 +52,33 @@ long firstDifference(const std::vector<double>& a, const std::vector<double>& b)
     return -1;
 }
 
-// Random data with a sprinkling of exact zeros, negative zeros and equal parts, so that the sign
-// of zero and exact cancellations are exercised too.
+struct Stage {
+    const char* name;
+    StageFn FftStages::*fn;
+};
+constexpr Stage kStages[] = {{"quarterStage", &FftStages::quarterStage},
+                             {"quarterStageConj", &FftStages::quarterStageConj},
+                             {"twistedQuarterStage", &FftStages::twistedQuarterStage}};
+
+// Seed blocks of a stage on n doubles and the front points of its last block.
+struct SeedBlocks {
+    int count, last;
+};
+SeedBlocks seedBlocks(int n) {
+    const int front = n / 16 - 2;  // front points 1 .. m/2 - 2
+    const int count = (front + kSeedInterval - 1) / kSeedInterval;
+    return {count, front - (count - 1) * kSeedInterval};
+}
+
+// Random parts with exact zeros of both signs, equal parts (exact cancellation), subnormal and
+// large values among them.
 std::vector<double> operand(int n, std::uint64_t seed) {
     std::vector<double> d = test::randomDoubles(n, seed);
-    for (std::size_t i = 0; i < d.size(); i += 13) d[i] = 0.0;
-    for (std::size_t i = 5; i < d.size(); i += 29) d[i] = -0.0;
-    for (std::size_t i = 7; i + 1 < d.size(); i += 31) d[i + 1] = d[i];
+    for (std::size_t i = 0; i < d.size(); i += 11) d[i] = 0.0;
+    for (std::size_t i = 4; i < d.size(); i += 23) d[i] = -0.0;
+    for (std::size_t i = 6; i + 1 < d.size(); i += 17) d[i + 1] = d[i];
+    for (std::size_t i = 9; i < d.size(); i += 37) d[i] *= 0x1p-1060;
+    for (std::size_t i = 3; i < d.size(); i += 41) d[i] *= 0x1p+900;
     return d;
 }
 
@@ -82,6 +121,38 @@ std::vector<double> awkwardOperand(int n, std::uint64_t seed) {
     return d;
 }
 
+// A block of n doubles inside sentinel guards, starting `past` bytes (0, 16, 32 or 48) after a
+// 64-byte boundary; 16 is where quarters of quarters start in the transform.
+struct Guarded {
+    std::vector<double> buf;
+    std::size_t past;
+    Guarded(const std::vector<double>& block, std::size_t past)
+        : buf(block.size() + 2 * kGuard + 8), past(past) {
+        for (std::size_t i = 0; i < buf.size(); ++i) buf[i] = sentinel(i);
+        std::copy(block.begin(), block.end(), at());
+    }
+    static double sentinel(std::size_t i) { return -12345.0 - static_cast<double>(i); }
+    std::size_t offset() const {
+        const auto addr = reinterpret_cast<std::uintptr_t>(buf.data()) + kGuard * sizeof(double);
+        return kGuard + ((past + 64 - addr % 64) % 64) / sizeof(double);
+    }
+    double* at() { return buf.data() + offset(); }
+    // Doubles outside the block that no longer hold their sentinel.
+    int guardsChanged(int n) const {
+        int bad = 0;
+        for (std::size_t i = 0; i < buf.size(); ++i) {
+            const bool inside = i >= offset() && i < offset() + static_cast<std::size_t>(n);
+            const double expected = sentinel(i);
+            if (!inside && std::memcmp(&buf[i], &expected, sizeof expected) != 0) ++bad;
+        }
+        return bad;
+    }
+};
+
+bool sameBits(const double* a, const double* b, int n) {
+    return std::memcmp(a, b, static_cast<std::size_t>(n) * sizeof(double)) == 0;
+}
+
 class FftPathTest : public ::testing::TestWithParam<FftPath> {
   protected:
     void SetUp() override {
@@ -90,32 +161,136 @@ class FftPathTest : public ::testing::TestWithParam<FftPath> {
         }
     }
     const FftStages& fast() const { return fftStages(GetParam()); }
-    const FftStages& reference() const { return fftStages(FftPath::Scalar); }
+    static const FftStages& reference() { return fftStages(FftPath::Scalar); }
+
+    // One stage on one length: the path's result equals the reference's bit for bit and the
+    // guards are intact. Returns whether it did.
+    bool check(const Stage& s, int n, std::uint64_t seed, std::size_t past = 16) const {
+        const std::vector<double> in = operand(n, seed);
+        Guarded a(in, past), b(in, past);
+        (fast().*s.fn)(n, a.at());
+        (reference().*s.fn)(n, b.at());
+        const bool same = sameBits(a.at(), b.at(), n);
+        const int changed = a.guardsChanged(n);
+        EXPECT_TRUE(same) << s.name << ", n = " << n;
+        EXPECT_EQ(changed, 0) << s.name << ", n = " << n << ": doubles outside the block written";
+        return same && changed == 0;
+    }
 };
 
-using StageFn = void (*)(int, double*);
-
-void expectSameStage(StageFn fast, StageFn reference, const char* what) {
-    for (int n = 64; n <= kLargest; n *= 2) {
-        const std::vector<double> in = operand(n, 1000 + n);
-        std::vector<double> a = in, b = in;
-        fast(n, a.data());
-        reference(n, b.data());
-        EXPECT_EQ(firstDifference(a, b), -1) << what << ", n = " << n;
+// Every multiple of 32 from 64 to 8192 doubles: 1 to 8 seed blocks, the last one of every even
+// size from 2 to 64, so every mix of 8-, 4- and 2-point runs and every pairing of blocks.
+TEST_P(FftPathTest, EveryLengthUpTo8192MatchesTheReference) {
+    std::set<int> blockCounts, lastSizes;
+    for (int n = 64; n <= 8192; n += 32) {
+        const SeedBlocks sb = seedBlocks(n);
+        for (const Stage& s : kStages) {
+            if (check(s, n, 31 * n)) {
+                blockCounts.insert(sb.count);
+                lastSizes.insert(sb.last);
+            }
+        }
+    }
+    // The census of what passed: 1, 2, 3 and 8 blocks, and each even last-block size.
+    for (int c : {1, 2, 3, 4, 5, 8}) EXPECT_EQ(blockCounts.count(c), 1u) << c << " seed blocks";
+    for (int last = 2; last <= kSeedInterval; last += 2) {
+        EXPECT_EQ(lastSizes.count(last), 1u) << "last seed block of " << last << " points";
     }
 }
 
-TEST_P(FftPathTest, QuarterStageIsBitIdentical) {
-    expectSameStage(fast().quarterStage, reference().quarterStage, "quarterStage");
+// Larger stages near seed-block boundaries (a last block of 2, 60, 62 or 64 points; odd and
+// even block counts), and every power of two the transform uses, up to 2^23 doubles, on a 64-byte
+// boundary as well.
+TEST_P(FftPathTest, LargeLengthsMatchTheReference) {
+    std::vector<int> lengths;
+    for (int blocks : {9, 15, 16, 17, 33, 64, 127}) {
+        for (int extra : {-992, -32, 0, 32, 64}) lengths.push_back(1024 * blocks + extra);
+    }
+    for (int n : lengths) {
+        ASSERT_EQ(n % 32, 0);
+        for (const Stage& s : kStages) check(s, n, 7 * n + 1);
+    }
+    for (int n = 64; n <= kLargest; n *= 2) {
+        for (const Stage& s : kStages) {
+            for (std::size_t past : {0, 16}) check(s, n, 7 * n + 1, past);
+        }
+    }
 }
 
-TEST_P(FftPathTest, QuarterStageConjIsBitIdentical) {
-    expectSameStage(fast().quarterStageConj, reference().quarterStageConj, "quarterStageConj");
+// No state survives a call: stages of different kinds and lengths, interleaved, each give the
+// reference's result (a factor kept from an earlier call of another length would not).
+TEST_P(FftPathTest, CallsDoNotShareState) {
+    const int lengths[] = {2048, 64, 1 << 16, 128, 2048, 96, 4096, 64, 1 << 14, 2080, 2048};
+    int i = 0;
+    for (int n : lengths) {
+        for (int k = 0; k < 3; ++k) check(kStages[(i + k) % 3], n, 1000 + 13 * i + k);
+        ++i;
+    }
 }
 
-TEST_P(FftPathTest, TwistedQuarterStageIsBitIdentical) {
-    expectSameStage(fast().twistedQuarterStage, reference().twistedQuarterStage,
-                    "twistedQuarterStage");
+// Independent of the reference: the stage formulas of stage_kernels.h evaluated in long double
+// with exact roots, for every point. The plain stage with w = e^(2 pi i/(n/2)):
+//   z[j] = (a+c)+(b+d), z[j+m] = (a+c)-(b+d), z[j+2m] = w^j((a-c)+i(b-d)),
+//   z[j+3m] = w^(3j)((a-c)-i(b-d));
+// the twisted one with alpha = e^(pi i/(n/2)):
+//   z[j] = alpha^j (a+ic) + alpha^(j+m) (b+id), z[j+m] = the same with -,
+//   z[j+2m] = alpha^(3j) (a-ic) + alpha^(3j+3m) (b-id), z[j+3m] = the same with -.
+// The conjugating stage is the plain one applied to the conjugated block.
+TEST_P(FftPathTest, StagesFollowTheirFormulas) {
+    using L = long double;
+    struct Cl {
+        L re, im;
+    };
+    auto mul = [](Cl a, Cl b) { return Cl{a.re * b.re - a.im * b.im, a.re * b.im + a.im * b.re}; };
+    auto add = [](Cl a, Cl b) { return Cl{a.re + b.re, a.im + b.im}; };
+    auto sub = [](Cl a, Cl b) { return Cl{a.re - b.re, a.im - b.im}; };
+    auto timesI = [](Cl a) { return Cl{-a.im, a.re}; };
+    for (int n : {64, 128, 512, 2048, 4096, 1 << 15}) {
+        const int m = n / 8, q = n / 4, M = n / 2;
+        const std::vector<test::ComplexL> roots = test::unitRoots(2 * M);  // alpha^r
+        auto alpha = [&](long r) {
+            const test::ComplexL& w = roots[static_cast<std::size_t>(r % (2 * M))];
+            return Cl{w.re, w.im};
+        };
+        for (const Stage& s : kStages) {
+            const bool conj = s.fn == &FftStages::quarterStageConj;
+            const bool twisted = s.fn == &FftStages::twistedQuarterStage;
+            const std::vector<double> in = test::randomDoubles(n, 555 + n);
+            std::vector<double> out = in;
+            (fast().*s.fn)(n, out.data());
+            double worst = 0.0;
+            for (int j = 0; j < m; ++j) {
+                Cl v[4];
+                for (int Q = 0; Q < 4; ++Q) {
+                    const double* p = in.data() + Q * q + 2 * j;
+                    v[Q] = {p[0], conj ? -L(p[1]) : L(p[1])};
+                }
+                Cl want[4];
+                if (twisted) {
+                    const Cl u = mul(alpha(j), add(v[0], timesI(v[2])));
+                    const Cl w = mul(alpha(j + m), add(v[1], timesI(v[3])));
+                    const Cl x = mul(alpha(3L * j), sub(v[0], timesI(v[2])));
+                    const Cl y = mul(alpha(3L * j + 3L * m), sub(v[1], timesI(v[3])));
+                    want[0] = add(u, w), want[1] = sub(u, w), want[2] = add(x, y);
+                    want[3] = sub(x, y);
+                } else {
+                    const Cl g = add(v[0], v[2]), h = add(v[1], v[3]);
+                    const Cl e = sub(v[0], v[2]), f = sub(v[1], v[3]);
+                    want[0] = add(g, h), want[1] = sub(g, h);
+                    want[2] = mul(alpha(2L * j), add(e, timesI(f)));
+                    want[3] = mul(alpha(6L * j), sub(e, timesI(f)));
+                }
+                for (int Q = 0; Q < 4; ++Q) {
+                    const double* p = out.data() + Q * q + 2 * j;
+                    worst = std::max(worst, static_cast<double>(
+                                                std::hypot(p[0] - want[Q].re, p[1] - want[Q].im)));
+                }
+            }
+            // Inputs are below 1 in modulus per part, outputs below 4*sqrt(2); factors are within
+            // 10 eps of the exact roots, and each output takes a few roundings more.
+            EXPECT_LT(worst, 64 * test::kEps) << s.name << ", n = " << n;
+        }
+    }
 }
 
 // The leaves of 64 and 128 doubles (four 8- or 16-point kernels) on random and awkward data, at
@@ -208,7 +383,7 @@ TEST_P(FftPathTest, WholeTransformIsBitIdenticalInBothDirections) {
 // transform it computes is the DFT (checked against the naive sum here for a few lengths).
 TEST_P(FftPathTest, AgreesWithTheNaiveDft) {
     for (int n : {64, 512, 2048, 8192}) {
-        const std::vector<double> in = operand(n, 9 + n);
+        const std::vector<double> in = test::randomDoubles(n, 9 + n);
         std::vector<double> a = in;
         complexFftOn(GetParam(), n, +1, a.data());
         EXPECT_LT(test::relativeRmsError(a, test::naiveDft(in, +1)), 4e-15) << "n = " << n;
