@@ -48,7 +48,7 @@ oskelon_add_windows_suite(fft_tests LABEL fft
 
 oskelon_add_windows_suite(records_tests LABEL records
     SOURCES records/registry_windows_test.cpp
-    LIBS oskelon_records)
+    LIBS oskelon_calc)
 # The store's tests reset the user's one records key: nothing else may use it meanwhile.
 set_tests_properties(records_tests PROPERTIES RESOURCE_LOCK oskelon_registry)
 

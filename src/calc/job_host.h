@@ -5,8 +5,8 @@
 
 #include <string>
 
+#include "calc/records_host.h"
 #include "calc/working_set.h"
-#include "records/records_host.h"
 
 namespace oskelon {
 

@@ -1,6 +1,6 @@
 #include "calc/record_update.h"
 
-#include "records/records_view.h"
+#include "records/record_store.h"
 
 namespace oskelon {
 

@@ -12,6 +12,7 @@
 #include "calc/calc_job.h"
 #include "calc/output_file.h"
 #include "calc/pi_verifier.h"
+#include "calc/records_view.h"
 #include "calc/sizes.h"
 #include "cli/exit_codes.h"
 #include "cli/run_environment.h"
@@ -21,7 +22,7 @@
 #include "cli/stability_run.h"
 #include "cli/terminal_host.h"
 #include "fft/fft_path.h"
-#include "records/records_view.h"
+#include "records/record_store.h"
 #include "records/registry_key.h"
 #include "records/store_notice.h"
 

@@ -22,7 +22,7 @@
 #include "cli/runner_platform.h"
 #include "cli/size_argument.h"
 #include "cli/terminal_host.h"
-#include "records/records_view.h"
+#include "records/record_store.h"
 #include "records/registry_key.h"
 
 namespace oskelon {

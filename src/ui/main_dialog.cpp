@@ -17,8 +17,9 @@
 #include <QStyledItemDelegate>
 #include <algorithm>
 
+#include "calc/records_view.h"
 #include "calc/sizes.h"
-#include "records/records_view.h"
+#include "records/record_store.h"
 #include "records/registry_key.h"
 #include "records/store_notice.h"
 #include "ui/about_dialog.h"

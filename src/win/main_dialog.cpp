@@ -6,9 +6,10 @@
 #include <cstdio>
 
 #include "calc/calc_job.h"
+#include "calc/records_view.h"
 #include "calc/sizes.h"
 #include "platform/windows_text.h"
-#include "records/records_view.h"
+#include "records/record_store.h"
 #include "records/registry_key.h"
 #include "records/store_notice.h"
 #include "win/about_dialog.h"

@@ -14,7 +14,7 @@
 
 #include "calc/fake_host.h"
 #include "calc/temp_dir.h"
-#include "records/records_view.h"
+#include "records/record_store.h"
 #include "records/registry_key.h"
 
 namespace oskelon::test {
@@ -39,14 +39,8 @@ JobOptions optionsIn(const TempDir& dir) {
 
 // A fresh store as the window leaves it after its first start: twelve empty records.
 void resetStore() {
-    struct Silent : RecordsHost {
-        void AddListLine(const std::string&) override {}
-        void ClearList() override {}
-        void ClearResultText() override {}
-        void AppendResultText(const std::string&) override {}
-        void EnableButton(MainButton, bool) override {}
+    struct Silent : StoreMessages {
         void ShowMessage(const std::string&) override {}
-        std::string SizeDisplayName(int) override { return {}; }
     } host;
     RegistryKey key(RootKey::CurrentUser, recordsKeyPath);
     CheckStoreVersion(key, host);
@@ -257,8 +251,7 @@ TEST(CalcJob, VerdictNamesTheFirstWrongIteration) {
         ASSERT_EQ(job.run(), kJobComplete);
         EXPECT_FALSE(job.verified());
         EXPECT_EQ(job.firstWrongIteration(), wrongAfter);
-        EXPECT_EQ(job.verdictText().rfind("WRONG: iteration " + std::to_string(wrongAfter), 0),
-                  0u)
+        EXPECT_EQ(job.verdictText().rfind("WRONG: iteration " + std::to_string(wrongAfter), 0), 0u)
             << job.verdictText();
         // The code line is shown as always.
         EXPECT_EQ(host.list.back().rfind("Code ", 0), 0u);

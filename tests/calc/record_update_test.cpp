@@ -6,19 +6,13 @@
 #include <unistd.h>
 
 #include "calc/temp_dir.h"
-#include "records/records_view.h"
+#include "records/record_store.h"
 
 namespace oskelon::test {
 namespace {
 
-struct SilentHost : RecordsHost {
-    void AddListLine(const std::string&) override {}
-    void ClearList() override {}
-    void ClearResultText() override {}
-    void AppendResultText(const std::string&) override {}
-    void EnableButton(MainButton, bool) override {}
+struct SilentHost : StoreMessages {
     void ShowMessage(const std::string&) override {}
-    std::string SizeDisplayName(int) override { return {}; }
 };
 
 OsVersion linuxVersion() {

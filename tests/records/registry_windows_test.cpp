@@ -12,7 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "records/records_view.h"
+#include "calc/records_view.h"
+#include "records/record_store.h"
 #include "records/registry_key.h"
 #include "support/records_host_fake.h"
 #include "support/under_wine.h"
@@ -20,7 +21,7 @@
 namespace oskelon {
 namespace {
 
-using test::FakeHost;
+using test::ViewHost;
 
 struct RawValue {
     DWORD type;
@@ -163,7 +164,7 @@ TEST_F(RegistryTest, AUnitWritesAtItsCommitAndExcludesAnotherUnitUntilThen) {
 }
 
 TEST_F(RegistryTest, AFirstStartCreatesTheKeyAndTwelveEmptyRecordsOnce) {
-    FakeHost host;
+    ViewHost host;
     for (int i = 0; i < 12; ++i) host.displayNames.push_back("size" + std::to_string(i));
     {
         RegistryKey key(RootKey::CurrentUser, recordsKeyPath);

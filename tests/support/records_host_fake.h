@@ -1,5 +1,5 @@
-// A RecordsHost for the store's tests: keeps the list and the result text as the window would,
-// and logs every call.
+// ViewHost: a RecordsHost for the records view's and the store's tests. It keeps the list and
+// the result text as the window would, and logs every call.
 #pragma once
 
 #include <functional>
@@ -7,12 +7,13 @@
 #include <utility>
 #include <vector>
 
-#include "records/records_host.h"
+#include "calc/records_host.h"
 
 namespace oskelon::test {
 
-// A RecordsHost that keeps the list and the result text as the window would, and logs every call.
-class FakeHost : public RecordsHost {
+// ViewHost: a RecordsHost that keeps the list and the result text as the window would, and logs
+// every call.
+class ViewHost : public RecordsHost {
   public:
     std::vector<std::string> list;
     std::string resultText;

@@ -19,8 +19,9 @@
 #include <string>
 #include <vector>
 
+#include "calc/records_view.h"
 #include "calc/temp_dir.h"
-#include "records/records_view.h"
+#include "records/record_store.h"
 #include "records/registry_key.h"
 #include "ui/main_dialog.h"
 

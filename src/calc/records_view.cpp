@@ -1,26 +1,19 @@
-// Record value names, the one-time version reset and the records view.
+// The records view.
 //
-// The Japanese texts are byte strings in the platform's text encoding; this file is UTF-8 and so
+// The Japanese text is a byte string in the platform's text encoding; this file is UTF-8 and so
 // are the narrow literals the compiler makes of it (the tests check the bytes).
-#include "records/records_view.h"
+#include "calc/records_view.h"
 
 #include <cstdint>
 #include <string>
 
+#include "calc/sizes.h"
+#include "records/record_store.h"
+#include "records/registry_key.h"
+
 namespace oskelon {
 
 namespace {
-
-constexpr int sizeCount = 12;
-
-// Value-name prefix of each size: its display name without the trailing "万桁".
-constexpr const char* recordPrefixes[sizeCount] = {"1.6", "3.2", "6.5", "13",  "26",   "52",
-                                                   "104", "209", "419", "838", "1677", "3355"};
-
-constexpr const char* versionValueName = "ver1.1";
-constexpr std::uint32_t currentStoreVersion = 1;
-constexpr const char* versionResetMessage =
-    "Version1.0から1.1へのアップで、Codeの出力アルゴリズムが変更されたため\r\n記録を消去します";
 
 // The view's read buffers: a code of at most 9 characters, an os text of at most 255.
 constexpr std::size_t codeBufferSize = 10;
@@ -40,48 +33,16 @@ void addLine(RecordsHost& host, const std::string& line, const char* lineEnd) {
 
 }  // namespace
 
-void GetRecordNames(int sizeIndex, RecordNames& names) {
-    if (sizeIndex < 0 || sizeIndex >= sizeCount) return;
-    const std::string prefix = recordPrefixes[sizeIndex];
-    names.seconds = prefix + "s";
-    names.code = prefix + "c";
-    names.os = prefix + "o";
-}
-
-void CheckStoreVersion(RegistryKey& key, RecordsHost& host) {
-    if (key.ReadDword(versionValueName, 0) == currentStoreVersion) return;
-    host.ShowMessage(versionResetMessage);
-
-    // The reset is one exclusive unit: its thirteen values land together, and when another
-    // process finished the reset while the message was up (and may have recorded a run since),
-    // the store is current and is left as it is. Without a unit (no key, or the store is held
-    // too long by another writer) the writes go one by one.
-    const bool exclusive = key.BeginExclusive();
-    if (exclusive && key.ReadDword(versionValueName, 0) == currentStoreVersion) {
-        key.Commit();
-        return;
-    }
-    key.WriteDword(versionValueName, currentStoreVersion);
-    RecordNames names;
-    for (int i = 0; i < sizeCount; ++i) {
-        GetRecordNames(i, names);
-        key.WriteDword(names.seconds.c_str(), noRecord);
-        key.WriteString(names.code.c_str(), "");
-        key.WriteString(names.os.c_str(), "");
-    }
-    if (exclusive) key.Commit();
-}
-
 void ShowRecords(RecordsHost& host) {
     host.EnableButton(MainButton::Copy, true);
     host.ClearList();
     host.ClearResultText();
 
-    StoredRecord records[sizeCount];
+    StoredRecord records[kSizeCount];
     {
         RegistryKey key(RootKey::CurrentUser, recordsKeyPath);
         RecordNames names;
-        for (int i = 0; i < sizeCount; ++i) {
+        for (int i = 0; i < kSizeCount; ++i) {
             GetRecordNames(i, names);
             records[i].seconds = key.ReadDword(names.seconds.c_str(), 0);
             // A failed read may leave anything in its buffer; a missing, mistyped or too long text
@@ -97,7 +58,7 @@ void ShowRecords(RecordsHost& host) {
 
     addLine(host, "<Oskelon result>", "\r\n\r\n");
     host.AddListLine("");
-    for (int i = 0; i < sizeCount; ++i) {
+    for (int i = 0; i < kSizeCount; ++i) {
         const std::string name = host.SizeDisplayName(i);
         const StoredRecord& record = records[i];
         if (record.seconds == noRecord) {

@@ -1,10 +1,10 @@
-// The records: value names per size, the one-time version reset and the records view.
+// The records store's layout: the value names of each size's record and the one-time version
+// reset of the store.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-#include "records/records_host.h"
 #include "records/registry_key.h"
 
 namespace oskelon {
@@ -22,11 +22,15 @@ struct RecordNames {
 // Fills names for sizeIndex 0..11; any other index leaves names untouched.
 void GetRecordNames(int sizeIndex, RecordNames& names);
 
+// Where the store's version check reports before it wipes the records.
+class StoreMessages {
+  public:
+    virtual ~StoreMessages() = default;
+    virtual void ShowMessage(const std::string& text) = 0;  // modal, empty caption, "OK"
+};
+
 // Wipes all twelve records once, after a message, when the store predates the current code
 // algorithm ("ver1.1" is not the DWORD 1). key must be open on recordsKeyPath.
-void CheckStoreVersion(RegistryKey& key, RecordsHost& host);
-
-// Lists the twelve records in the host's list and rebuilds its result text; enables "Copy".
-void ShowRecords(RecordsHost& host);
+void CheckStoreVersion(RegistryKey& key, StoreMessages& messages);
 
 }  // namespace oskelon

@@ -1,7 +1,7 @@
-// Record names, the version reset and the records view, against a fake window and against the
-// stored bytes. The expected Japanese texts are written as UTF-8 byte escapes here, independently
-// of the literals in the code.
-#include "records/records_view.h"
+// Record names, the store's version reset and the records view above it, against a fake window
+// and against the stored bytes. The expected Japanese texts are written as UTF-8 byte escapes here,
+// independently of the literals in the code.
+#include "calc/records_view.h"
 
 #include <gtest/gtest.h>
 
@@ -12,18 +12,19 @@
 #include <utility>
 #include <vector>
 
+#include "records/record_store.h"
 #include "records/registry_key.h"
-#include "store_test_support.h"
+#include "records/store_test_support.h"
 
 namespace oskelon {
 namespace {
 
 using test::bytesOf;
-using test::FakeHost;
 using test::numbered;
 using test::RawStore;
 using test::runInChildProcess;
 using test::StoreTest;
+using test::ViewHost;
 using Bytes = std::vector<unsigned char>;
 using Lines = std::vector<std::string>;
 
@@ -49,8 +50,8 @@ std::vector<std::string> realDisplayNames() {
     return names;
 }
 
-FakeHost hostWithNames(std::vector<std::string> names = realDisplayNames()) {
-    FakeHost host;
+ViewHost hostWithNames(std::vector<std::string> names = realDisplayNames()) {
+    ViewHost host;
     host.displayNames = std::move(names);
     return host;
 }
@@ -122,7 +123,7 @@ class VersionTest : public StoreTest {
 };
 
 TEST_F(VersionTest, FirstStartShowsTheMessageOnceAndLeavesTwelveEmptyRecords) {
-    FakeHost host;
+    ViewHost host;
     {
         RegistryKey key(RootKey::CurrentUser, recordsKeyPath);
         ASSERT_TRUE(key.IsOpen());
@@ -134,7 +135,7 @@ TEST_F(VersionTest, FirstStartShowsTheMessageOnceAndLeavesTwelveEmptyRecords) {
         EXPECT_EQ(host.messages.size(), 1u);
     }
     // The next start.
-    FakeHost next;
+    ViewHost next;
     RegistryKey key(RootKey::CurrentUser, recordsKeyPath);
     CheckStoreVersion(key, next);
     EXPECT_TRUE(next.calls.empty());
@@ -161,7 +162,7 @@ TEST_F(VersionTest, AnyVersionMarkerButTheDword1ResetsEveryRecord) {
             RawStore raw(storeFile());
             ASSERT_TRUE(raw.Put(recordsKeyPath, "ver1.1", marker.first, marker.second));
         }
-        FakeHost host;
+        ViewHost host;
         CheckStoreVersion(key, host);
         EXPECT_EQ(host.messages, Lines{resetMessage});
         ExpectResetStore();
@@ -172,7 +173,7 @@ TEST_F(VersionTest, ACurrentStoreIsLeftAsItIs) {
     RegistryKey key(RootKey::CurrentUser, recordsKeyPath);
     ASSERT_TRUE(key.WriteDword("ver1.1", 1));
     WriteOldRecords(key);
-    FakeHost host;
+    ViewHost host;
     CheckStoreVersion(key, host);
     EXPECT_TRUE(host.calls.empty());
     EXPECT_EQ(key.ReadDword("104s", 0), 100u);
@@ -183,7 +184,7 @@ TEST_F(VersionTest, ACurrentStoreIsLeftAsItIs) {
 TEST_F(VersionTest, TheResetFollowsOnlyAfterTheMessageIsClosed) {
     RegistryKey key(RootKey::CurrentUser, recordsKeyPath);
     WriteOldRecords(key);
-    FakeHost host;
+    ViewHost host;
     std::vector<std::uint32_t> seenDuringMessage;
     host.onMessage = [&] {
         RegistryKey other(RootKey::CurrentUser, recordsKeyPath);
@@ -200,10 +201,10 @@ TEST_F(VersionTest, TheResetFollowsOnlyAfterTheMessageIsClosed) {
 TEST_F(VersionTest, AResetFinishedElsewhereWhileTheMessageIsUpIsNotRepeated) {
     RegistryKey key(RootKey::CurrentUser, recordsKeyPath);
     WriteOldRecords(key);
-    FakeHost host;
+    ViewHost host;
     host.onMessage = [] {
         RegistryKey other(RootKey::CurrentUser, recordsKeyPath);
-        FakeHost otherHost;
+        ViewHost otherHost;
         CheckStoreVersion(other, otherHost);
         other.WriteDword("104s", 42);
         other.WriteString("104c", "ABC");
@@ -222,7 +223,7 @@ TEST_F(VersionTest, WithoutAStoreTheMessageComesAtEveryStart) {
     for (int start = 1; start <= 2; ++start) {
         RegistryKey key(RootKey::CurrentUser, recordsKeyPath);
         ASSERT_FALSE(key.IsOpen());
-        FakeHost host;
+        ViewHost host;
         CheckStoreVersion(key, host);
         EXPECT_EQ(host.messages, Lines{resetMessage});
     }
@@ -234,11 +235,11 @@ class ViewTest : public StoreTest {
   protected:
     void ResetStore() {
         RegistryKey key(RootKey::CurrentUser, recordsKeyPath);
-        FakeHost host;
+        ViewHost host;
         CheckStoreVersion(key, host);
         ASSERT_EQ(host.messages.size(), 1u);
     }
-    static FakeHost Shown(FakeHost host) {
+    static ViewHost Shown(ViewHost host) {
         host.list = {"stale line"};
         host.resultText = "stale text\r\n";
         ShowRecords(host);
@@ -250,7 +251,7 @@ const std::string header = "<Oskelon result>";
 
 TEST_F(ViewTest, AnEmptyStoreShowsFourteenLinesAndTwelveNotComputedLines) {
     ResetStore();
-    const FakeHost host = Shown(hostWithNames());
+    const ViewHost host = Shown(hostWithNames());
 
     Lines expectedList = {header, ""};
     std::string expectedText = header + "\r\n\r\n";
@@ -290,7 +291,7 @@ TEST_F(ViewTest, ComputedSizesShowFourLinesAndABlankWithTheTimeAsASignedNumber) 
     // Display names from the window, not from the value names.
     std::vector<std::string> names;
     for (int i = 0; i < 12; ++i) names.push_back(numbered("size ", i));
-    const FakeHost host = Shown(hostWithNames(names));
+    const ViewHost host = Shown(hostWithNames(names));
 
     Lines list = {header, ""};
     std::string text = header + "\r\n\r\n";
@@ -344,7 +345,7 @@ TEST_F(ViewTest, TextsThatFitTheViewsBuffersShowWholeAndOthersShowEmpty) {
         RawStore raw(storeFile());  // size 3: code and os missing altogether
         ASSERT_TRUE(raw.Execute("DELETE FROM store_values WHERE name IN ('13c', '13o')"));
     }
-    const FakeHost host = Shown(hostWithNames());
+    const ViewHost host = Shown(hostWithNames());
     // Lines 2..5: size 0; 7..10: size 1; 12..15: size 2; 17..20: size 3.
     ASSERT_GE(host.list.size(), 21u);
     EXPECT_EQ(host.list[4], "[code]:" + code9);
@@ -364,7 +365,7 @@ TEST_F(ViewTest, AMissingTimeShowsAsARecordOfZeroSeconds) {
         RawStore raw(storeFile());
         ASSERT_TRUE(raw.Execute("DELETE FROM store_values WHERE name = '209s'"));
     }
-    const FakeHost host = Shown(hostWithNames());
+    const ViewHost host = Shown(hostWithNames());
     const Lines expected = {"<209" + manKeta + ">", "[total]:0s", "[code]:", "[os]:", ""};
     ASSERT_EQ(host.list.size(), 14u + 4);
     EXPECT_EQ(Lines(host.list.begin() + 9, host.list.begin() + 14), expected);
@@ -373,7 +374,7 @@ TEST_F(ViewTest, AMissingTimeShowsAsARecordOfZeroSeconds) {
 // No key at all (the store cannot be made): every time reads as 0, so every size is a record.
 TEST_F(ViewTest, WithoutAStoreEverySizeShowsAsARecordOfZeroSeconds) {
     std::ofstream(dataHome()) << "not a directory";
-    const FakeHost host = Shown(hostWithNames());
+    const ViewHost host = Shown(hostWithNames());
     ASSERT_EQ(host.list.size(), 2u + 12 * 5);
     std::string text = header + "\r\n\r\n";
     for (int i = 0; i < 12; ++i) {
@@ -389,7 +390,7 @@ TEST_F(ViewTest, WithoutAStoreEverySizeShowsAsARecordOfZeroSeconds) {
 TEST_F(ViewTest, TheViewReadsBesideAnOpenKeyAndSeesARecordWrittenByAnotherProcess) {
     const int run = runInChildProcess([] {
         RegistryKey key(RootKey::CurrentUser, recordsKeyPath);
-        FakeHost host;
+        ViewHost host;
         CheckStoreVersion(key, host);
         if (host.messages.size() != 1) return 1;
         if (!key.BeginExclusive()) return 2;
@@ -402,7 +403,7 @@ TEST_F(ViewTest, TheViewReadsBesideAnOpenKeyAndSeesARecordWrittenByAnotherProces
     ASSERT_EQ(run, 0);
 
     RegistryKey startup(RootKey::CurrentUser, recordsKeyPath);
-    FakeHost host = hostWithNames();
+    ViewHost host = hostWithNames();
     CheckStoreVersion(startup, host);
     EXPECT_TRUE(host.messages.empty());
     ShowRecords(host);
