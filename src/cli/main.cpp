@@ -22,11 +22,14 @@
 #include "cli/stability_run.h"
 #include "cli/terminal_host.h"
 #include "fft/fft_path.h"
+#include "oskelon_version.h"
 #include "records/record_store.h"
 #include "records/registry_key.h"
 #include "records/store_notice.h"
 
 namespace {
+
+const char* const kVersionLine = "oskelon-cli (" OSKELON_VERSION_TEXT ")";
 
 using namespace oskelon;
 
@@ -210,7 +213,7 @@ int runCommand(int argc, char** argv) {
         "Oskelon: computes pi to one of twelve sizes, times the run, verifies the digits "
         "and keeps the best time per size.",
         "oskelon-cli"};
-    app.set_version_flag("--version", "oskelon-cli (Oskelon Version 1.2)");
+    app.set_version_flag("--version", kVersionLine);
     std::string sizeText = "6";
     RunSettings settings;
     app.add_option("-s,--size", sizeText,
@@ -251,7 +254,7 @@ int runCommand(int argc, char** argv) {
         writeText(stdout, app.help());
         return kExitOk;
     } catch (const CLI::CallForVersion&) {
-        std::puts("oskelon-cli (Oskelon Version 1.2)");
+        std::puts(kVersionLine);
         return kExitOk;
     } catch (const CLI::ParseError& e) {
         std::fprintf(stderr, "oskelon-cli: error: %s\n%s", e.what(), app.help().c_str());

@@ -6,6 +6,7 @@
 #include "calc/sizes.h"
 #include "cli/size_argument.h"
 #include "fft/fft_path.h"
+#include "oskelon_version.h"
 
 namespace oskelon {
 
@@ -51,7 +52,7 @@ nlohmann::json runReport(const CalcJob& job, int exitCode, bool outputWritten) {
         status = "unchecked";
     return {
         {"program", "oskelon-cli"},
-        {"version", "1.2"},
+        {"version", OSKELON_VERSION},
         {"size",
          {{"index", job.sizeIndex()},
           {"name", sizeCommonName(job.sizeIndex())},

@@ -3,13 +3,15 @@
 
 #include <QDialog>
 
+#include "oskelon_version.h"
+
 class QLabel;
 class QPushButton;
 
 namespace oskelon::ui {
 
 inline constexpr const char* kAboutCaption = "Oskelonのﾊﾞｰｼﾞｮﾝ情報";
-inline constexpr const char* kVersionText = "Oskelon Version 1.2";
+inline constexpr const char* kVersionText = OSKELON_VERSION_TEXT;
 
 class AboutDialog : public QDialog {
     Q_OBJECT

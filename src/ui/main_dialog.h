@@ -17,6 +17,7 @@
 #include "calc/calc_job.h"
 #include "calc/job_host.h"
 #include "calc/working_set.h"
+#include "oskelon_version.h"
 #include "ui/message_presenter.h"
 
 class QComboBox;
@@ -32,7 +33,7 @@ namespace oskelon::ui {
 class JobRun;
 class WindowBridge;
 
-inline constexpr const char* kWindowCaption = "Oskelon Version 1.2";
+inline constexpr const char* kWindowCaption = OSKELON_VERSION_TEXT;
 inline constexpr const char* kAboutMenuItem = "Oskelon のﾊﾞｰｼﾞｮﾝ情報(&A)...";
 inline constexpr const char* kLargeSizeQuestion =
     "メモリを大量に消費するため中断処理に時間がかかります\r\nそれでも実行しますか？";

@@ -5,8 +5,8 @@
 // character width across, an eighth of its height down.
 #pragma once
 
-// The version text of the caption and the About box.
-#define OSKELON_VERSION_TEXT "Oskelon Version 1.2"
+// The version text of the caption and the About box: OSKELON_VERSION_TEXT.
+#include "oskelon_version.h"
 
 // The character set of the dialogs' font: SHIFTJIS_CHARSET, so that a system without the named
 // font maps it to one that has the Japanese characters.
