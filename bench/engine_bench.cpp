@@ -28,7 +28,8 @@ struct Number {
     std::vector<std::uint32_t> storage;
     MpNumber* p;
     explicit Number(int count)
-        : storage((oskelon::mpNumberBytes(count) + 3) / 4), p(oskelon::mpNumberAt(storage.data())) {}
+        : storage((oskelon::mpNumberBytes(count) + 3) / 4),
+          p(oskelon::mpNumberAt(storage.data())) {}
 };
 
 void randomNumber(Number& x, int count, std::uint64_t seed) {
@@ -90,9 +91,9 @@ void releaseBench(benchmark::State& state, FftPath path) {
         oskelon::mpFromDoublesOn(path, count, kRadix, n, C.data(), *out.p);
         benchmark::ClobberMemory();
     }
-    state.counters["ns/word"] = benchmark::Counter(
-        static_cast<double>(count) * state.iterations(),
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["ns/word"] =
+        benchmark::Counter(static_cast<double>(count) * state.iterations(),
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 void toDoublesBench(benchmark::State& state) {
@@ -108,10 +109,12 @@ void toDoublesBench(benchmark::State& state) {
 }
 
 int registerAll() {
-    benchmark::RegisterBenchmark("BM_MpMul", mpMulBench)->DenseRange(12, 22, 2)->Unit(
-        benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("BM_MpSquare", mpSquareBench)->DenseRange(12, 22, 2)->Unit(
-        benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("BM_MpMul", mpMulBench)
+        ->DenseRange(12, 22, 2)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("BM_MpSquare", mpSquareBench)
+        ->DenseRange(12, 22, 2)
+        ->Unit(benchmark::kMillisecond);
     for (FftPath path : oskelon::kAllFftPaths) {
         benchmark::RegisterBenchmark(
             (std::string("BM_Release/") + oskelon::fftPathName(path)).c_str(),
@@ -119,8 +122,9 @@ int registerAll() {
             ->DenseRange(14, 22, 4)
             ->Unit(benchmark::kMillisecond);
     }
-    benchmark::RegisterBenchmark("BM_ToDoubles", toDoublesBench)->DenseRange(14, 22, 4)->Unit(
-        benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("BM_ToDoubles", toDoublesBench)
+        ->DenseRange(14, 22, 4)
+        ->Unit(benchmark::kMillisecond);
     return 0;
 }
 

@@ -21,7 +21,8 @@ int main(int argc, char** argv) {
     mpfr_init2(pi, bits);
     mpfr_const_pi(pi, MPFR_RNDZ);
     mpfr_exp_t exponent = 0;
-    char* text = mpfr_get_str(nullptr, &exponent, 10, static_cast<size_t>(digits) + 1, pi, MPFR_RNDZ);
+    char* text =
+        mpfr_get_str(nullptr, &exponent, 10, static_cast<size_t>(digits) + 1, pi, MPFR_RNDZ);
     std::FILE* f = std::fopen(path, "w");
     if (f == nullptr) return 3;
     std::fprintf(f, "%c.%se0\n", text[0], text + 1);

@@ -1,6 +1,7 @@
 // Developer command: writes the reference table of the true digits of pi (from MPFR) that the
 // program verifies its results against. Usage:
-//   oskelon-generate-pi-reference <margin> [<largest digit count>] > src/calc/pi_reference_table.inc
+//   oskelon-generate-pi-reference <margin> [<largest digit count>] >
+//   src/calc/pi_reference_table.inc
 // Every digit count fftLength * digitsPerWord of the twelve sizes gets an entry whose checked
 // length leaves out the last <margin> digits, which a correct run may get wrong (measured with
 // oskelon-measure-trailing).
@@ -34,15 +35,14 @@ int main(int argc, char** argv) {
     for (long digits : counts) {
         const long checked = digits - margin;
         const XXH128_hash_t h = XXH3_128bits(pi.data(), static_cast<std::size_t>(checked));
-        const std::string tail =
-            pi.substr(static_cast<std::size_t>(checked - oskelon::kPiTailDigits),
-                      oskelon::kPiTailDigits);
+        const std::string tail = pi.substr(
+            static_cast<std::size_t>(checked - oskelon::kPiTailDigits), oskelon::kPiTailDigits);
         const long partialStart = checked / oskelon::kPiBlockDigits * oskelon::kPiBlockDigits;
         const long partialEnd = checked - oskelon::kPiTailDigits;
-        const unsigned partial =
-            partialEnd > partialStart
-                ? XXH32(pi.data() + partialStart, static_cast<std::size_t>(partialEnd - partialStart), 0)
-                : 0u;
+        const unsigned partial = partialEnd > partialStart
+                                     ? XXH32(pi.data() + partialStart,
+                                             static_cast<std::size_t>(partialEnd - partialStart), 0)
+                                     : 0u;
         std::printf("    {%ld, %ld, 0x%016llxULL, 0x%016llxULL, \"%s\", 0x%08x},\n", digits,
                     checked, static_cast<unsigned long long>(h.high64),
                     static_cast<unsigned long long>(h.low64), tail.c_str(), partial);

@@ -241,8 +241,7 @@ unsigned CalcJob::runSteps() {
     const bool wrong =
         firstWrongIteration_ != 0 || digitsVerdict_.status == DigitsVerdict::Status::Wrong;
     if (!wrong) {
-        stop_.runUnlessStopped(
-            [&] { updateRecord(key, sizeIndex, totalSeconds_, code, version); });
+        stop_.runUnlessStopped([&] { updateRecord(key, sizeIndex, totalSeconds_, code, version); });
     }
     if (const std::string notice = takeStoreNotice(); !notice.empty()) {
         checkStop();

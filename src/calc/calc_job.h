@@ -10,7 +10,6 @@
 #include <ctime>
 #include <functional>
 #include <string>
-
 #include <vector>
 
 #include "calc/interval_clock.h"

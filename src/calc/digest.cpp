@@ -36,6 +36,8 @@ std::string toHex(std::uint64_t value) {
     return text;
 }
 
-std::string toHex(const Digest128& d) { return toHex(d.high) + toHex(d.low); }
+std::string toHex(const Digest128& d) {
+    return toHex(d.high) + toHex(d.low);
+}
 
 }  // namespace oskelon

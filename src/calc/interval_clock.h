@@ -21,13 +21,13 @@ struct ClockCheck {
 inline constexpr double kMaxClockDrift = 0.001;
 
 class IntervalClock {
-public:
+  public:
     IntervalClock() { restart(); }
     void restart();
     double elapsedMs() const;  // steady clock since the start
     ClockCheck check() const;  // all three clocks since the start, read now
 
-private:
+  private:
     std::chrono::steady_clock::time_point steadyStart_;
     double rawStartMs_ = 0;
     double realtimeStartMs_ = 0;

@@ -22,6 +22,8 @@ std::uint32_t piBlockDigest(int block) {
     return block >= 0 && block < piBlockCount() ? kPiBlockDigests[block] : 0;
 }
 
-int piBlockCount() { return static_cast<int>(std::size(kPiBlockDigests)) - 1; }
+int piBlockCount() {
+    return static_cast<int>(std::size(kPiBlockDigests)) - 1;
+}
 
 }  // namespace oskelon

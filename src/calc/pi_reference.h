@@ -16,10 +16,10 @@ inline constexpr int kPiBlockDigits = 1024;  // digits per located block
 inline constexpr int kPiReferenceDigits = 33554432;
 
 struct PiReferenceEntry {
-    int digits;         // digits after the point that a run writes
-    int checkedDigits;  // leading digits every correct run gets right
+    int digits;                           // digits after the point that a run writes
+    int checkedDigits;                    // leading digits every correct run gets right
     std::uint64_t digestHigh, digestLow;  // XXH3-128 of the checked digits
-    const char* tail;  // the kPiTailDigits true digits ending at checkedDigits
+    const char* tail;                     // the kPiTailDigits true digits ending at checkedDigits
     // XXH32 of the digits between the last full block and the tail (positions
     // floor(checkedDigits / kPiBlockDigits) * kPiBlockDigits + 1 .. checkedDigits - kPiTailDigits),
     // or 0 when the tail reaches back to the last full block.

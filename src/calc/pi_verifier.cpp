@@ -50,8 +50,8 @@ DigitsVerdict verifyPiDigits(const char* digits, std::size_t count) {
             return v;
         }
     }
-    const PiReferenceEntry* entry = findPiReference(static_cast<int>(std::min<std::size_t>(
-        count, static_cast<std::size_t>(kPiReferenceDigits) + 1)));
+    const PiReferenceEntry* entry = findPiReference(static_cast<int>(
+        std::min<std::size_t>(count, static_cast<std::size_t>(kPiReferenceDigits) + 1)));
     if (entry == nullptr) {
         // No size writes this many digits: a truncated or over-long result. Locate the first
         // digit that should not be there (over-long) or is missing (truncated), after checking
@@ -203,11 +203,14 @@ std::string describeVerdict(const DigitsVerdict& v) {
         case DigitsVerdict::Status::Verified:
             return "verified: " + std::to_string(v.checkedDigits) + " of " +
                    std::to_string(v.digits) + " digits";
-        case DigitsVerdict::Status::Wrong: return "WRONG: " + v.detail;
-        case DigitsVerdict::Status::Malformed: return "not a valid result: " + v.detail;
+        case DigitsVerdict::Status::Wrong:
+            return "WRONG: " + v.detail;
+        case DigitsVerdict::Status::Malformed:
+            return "not a valid result: " + v.detail;
         case DigitsVerdict::Status::TooLong:
             return "not a result of this program: " + v.detail;
-        case DigitsVerdict::Status::Unreadable: return v.detail;
+        case DigitsVerdict::Status::Unreadable:
+            return v.detail;
     }
     return {};
 }

@@ -21,9 +21,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "platform/windows_text.h"
 #include "cli/exit_codes.h"
 #include "cli/runner_platform.h"
+#include "platform/windows_text.h"
 
 namespace oskelon {
 namespace {

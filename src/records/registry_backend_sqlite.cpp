@@ -27,10 +27,10 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <ctime>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -318,8 +318,8 @@ enum class OpenResult { Ready, Damaged, Failed };
 bool passesQuickCheck(sqlite3* db) {
     Statement statement = prepare(db, "PRAGMA quick_check");
     return statement && sqlite3_step(statement.get()) == SQLITE_ROW &&
-           std::string_view(reinterpret_cast<const char*>(
-               sqlite3_column_text(statement.get(), 0))) == "ok";
+           std::string_view(
+               reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), 0))) == "ok";
 }
 
 // A file that is there but is no database, or a damaged one.
@@ -415,7 +415,8 @@ std::unique_ptr<RegistryBackendKey> OpenRegistryBackendKey(RootKey root, const c
         return nullptr;
     }
     if (!makeDirectories(directory)) {
-        noteUnusable(directory, std::string("cannot create the directory: ") + std::strerror(errno));
+        noteUnusable(directory,
+                     std::string("cannot create the directory: ") + std::strerror(errno));
         return nullptr;
     }
 

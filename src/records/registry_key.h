@@ -24,7 +24,7 @@ inline constexpr const char* recordsKeyPath = "Software\\Fenwarren\\Oskelon";
 class RegistryBackendKey;  // the platform's open key
 
 class RegistryKey {
-public:
+  public:
     RegistryKey();
     RegistryKey(RootKey root, const char* path);  // opens when path is given
     ~RegistryKey();
@@ -54,7 +54,7 @@ public:
     bool BeginExclusive();
     bool Commit();
 
-private:
+  private:
     std::unique_ptr<RegistryBackendKey> key_;
 };
 

@@ -28,7 +28,9 @@ const std::string& truePi() {  // the first 140,000 digits after the point
     return digits;
 }
 
-std::string result(std::size_t digits) { return "3." + truePi().substr(0, digits) + "e0\n"; }
+std::string result(std::size_t digits) {
+    return "3." + truePi().substr(0, digits) + "e0\n";
+}
 
 TEST(PiVerifier, TrueDigitsPassAtEveryAffordableCount) {
     for (std::size_t digits : {4096u, 8192u, 12288u, 16384u, 24576u, 32768u, 131072u}) {
@@ -54,9 +56,9 @@ TEST(PiVerifier, OneChangedDigitIsFoundWhereverItIs) {
     const PiReferenceEntry* entry = findPiReference(static_cast<int>(digits));
     ASSERT_NE(entry, nullptr);
     const long long checked = entry->checkedDigits;
-    for (long long pos : {1LL, 2LL, 777LL, 1024LL, 1025LL, 65536LL, 100000LL, checked - 40,
-                          checked - kPiTailDigits, checked - kPiTailDigits + 1, checked - 5,
-                          checked}) {
+    for (long long pos :
+         {1LL, 2LL, 777LL, 1024LL, 1025LL, 65536LL, 100000LL, checked - 40, checked - kPiTailDigits,
+          checked - kPiTailDigits + 1, checked - 5, checked}) {
         std::string text = result(digits);
         char& d = text[static_cast<std::size_t>(1 + pos)];
         d = d == '9' ? '0' : static_cast<char>(d + 1);
@@ -91,14 +93,13 @@ TEST(PiVerifier, WrongLengthsAndDamagedFraming) {
     EXPECT_GE(v.firstWrongTo, 3001);
 
     const std::string good = result(16384);
-    for (const auto& [text, position] :
-         std::vector<std::pair<std::string, long long>>{
+    for (const auto& [text, position] : std::vector<std::pair<std::string, long long>>{
              {"3," + good.substr(2), 0},
              {"4." + good.substr(2), 0},
-             {good.substr(0, good.size() - 1), 16385},                          // no line end
-             {good.substr(0, good.size() - 3) + "\n", 16385},                   // no e0
-             {good.substr(0, 502) + "x" + good.substr(503), 501},               // a letter
-             {good.substr(0, good.size() - 3) + "e1\n", 16385},                 // wrong exponent
+             {good.substr(0, good.size() - 1), 16385},             // no line end
+             {good.substr(0, good.size() - 3) + "\n", 16385},      // no e0
+             {good.substr(0, 502) + "x" + good.substr(503), 501},  // a letter
+             {good.substr(0, good.size() - 3) + "e1\n", 16385},    // wrong exponent
              {"", 0}}) {
         v = verifyPiText(text);
         EXPECT_EQ(v.status, DigitsVerdict::Status::Malformed) << position;
@@ -147,8 +148,7 @@ TEST(PiReference, SmallEntriesAndBlocksMatchMpfr) {
     EXPECT_GE(checkedEntries, 10);
     EXPECT_EQ(piBlockCount(), kPiReferenceDigits / kPiBlockDigits);
     for (int b = 0; b < 130; ++b)
-        EXPECT_EQ(piBlockDigest(b),
-                  XXH32(truePi().data() + b * kPiBlockDigits, kPiBlockDigits, 0))
+        EXPECT_EQ(piBlockDigest(b), XXH32(truePi().data() + b * kPiBlockDigits, kPiBlockDigits, 0))
             << b;
 }
 
