@@ -23,24 +23,11 @@
 
 #include "cli/exit_codes.h"
 #include "cli/runner_platform.h"
+#include "platform/unique_handle.h"
 #include "platform/windows_text.h"
 
 namespace oskelon {
 namespace {
-
-class UniqueHandle {
-  public:
-    explicit UniqueHandle(HANDLE handle) : handle_(handle) {}
-    ~UniqueHandle() {
-        if (handle_ != nullptr) CloseHandle(handle_);
-    }
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
-    HANDLE get() const { return handle_; }
-
-  private:
-    HANDLE handle_;
-};
 
 // What the control handler and the waiter share; it lives as long as the process, so that a
 // handler thread that runs while the process ends still finds it.
@@ -48,7 +35,7 @@ struct ConsoleInterrupt {
     std::atomic<bool> armed{false};  // a waiter took interruptions over
     std::atomic<bool> interrupted{false};
     // Auto-reset: set by wake() and by an interruption, reset by the wait it ends.
-    UniqueHandle event{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
+    KernelHandle event{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
 };
 
 ConsoleInterrupt& consoleInterrupt() {

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/unique_handle.h"
 #include "platform/windows_text.h"
 #include "records/registry_backend.h"
 #include "records/store_notice.h"
@@ -26,39 +27,26 @@ namespace {
 constexpr DWORD kMutexTimeoutMs = 5000;
 constexpr const wchar_t* kMutexName = L"Local\\Fenwarren.Oskelon.Records";
 
-class UniqueKey {
-  public:
-    explicit UniqueKey(HKEY key) : key_(key) {}
-    ~UniqueKey() { RegCloseKey(key_); }
-    UniqueKey(const UniqueKey&) = delete;
-    UniqueKey& operator=(const UniqueKey&) = delete;
-    HKEY get() const { return key_; }
-
-  private:
-    HKEY key_;
-};
-
 // Ownership of the records mutex for the life of the object, when owned() says so.
 class MutexLock {
   public:
     MutexLock() {
-        mutex_ = CreateMutexW(nullptr, FALSE, kMutexName);
-        if (mutex_ == nullptr) return;
-        const DWORD waited = WaitForSingleObject(mutex_, kMutexTimeoutMs);
+        mutex_.reset(CreateMutexW(nullptr, FALSE, kMutexName));
+        if (!mutex_) return;
+        const DWORD waited = WaitForSingleObject(mutex_.get(), kMutexTimeoutMs);
         // An abandoned mutex is ours now; its previous owner died inside a unit that wrote
         // nothing, since a unit writes only at its commit.
         owned_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
     }
     ~MutexLock() {
-        if (owned_) ReleaseMutex(mutex_);
-        if (mutex_ != nullptr) CloseHandle(mutex_);
+        if (owned_) ReleaseMutex(mutex_.get());
     }
     MutexLock(const MutexLock&) = delete;
     MutexLock& operator=(const MutexLock&) = delete;
     bool owned() const { return owned_; }
 
   private:
-    HANDLE mutex_ = nullptr;
+    KernelHandle mutex_;
     bool owned_ = false;
 };
 
@@ -125,7 +113,7 @@ class WindowsKey : public RegistryBackendKey {
                ERROR_SUCCESS;
     }
 
-    UniqueKey key_;
+    RegistryHandle key_;
     std::unique_ptr<MutexLock> lock_;  // held from BeginExclusive to Commit
     std::vector<PendingWrite> pending_;
 };

@@ -93,32 +93,32 @@ std::wstring messageBoxText(HWND box) {
     return text;
 }
 
-std::vector<std::wstring> listBoxLines(HWND list) {
-    std::vector<std::wstring> lines;
-    const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-        const LRESULT length = SendMessageW(list, LB_GETTEXTLEN, i, 0);
-        std::wstring line(static_cast<std::size_t>(length > 0 ? length : 0) + 1, L'\0');
-        const LRESULT copied =
-            SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(line.data()));
-        line.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
-        lines.push_back(line);
-    }
-    return lines;
-}
+namespace {
 
-std::vector<std::wstring> comboItems(HWND combo) {
+// The items of a list box or a combo box, through its count, length and text messages.
+std::vector<std::wstring> controlItems(HWND control, UINT countMessage, UINT lengthMessage,
+                                       UINT textMessage) {
     std::vector<std::wstring> items;
-    const LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
+    const LRESULT count = SendMessageW(control, countMessage, 0, 0);
     for (LRESULT i = 0; i < count; ++i) {
-        const LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, i, 0);
+        const LRESULT length = SendMessageW(control, lengthMessage, i, 0);
         std::wstring item(static_cast<std::size_t>(length > 0 ? length : 0) + 1, L'\0');
         const LRESULT copied =
-            SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item.data()));
+            SendMessageW(control, textMessage, i, reinterpret_cast<LPARAM>(item.data()));
         item.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
         items.push_back(item);
     }
     return items;
+}
+
+}  // namespace
+
+std::vector<std::wstring> listBoxLines(HWND list) {
+    return controlItems(list, LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT);
+}
+
+std::vector<std::wstring> comboItems(HWND combo) {
+    return controlItems(combo, CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT);
 }
 
 bool waitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
