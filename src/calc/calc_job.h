@@ -51,6 +51,7 @@ struct JobOptions {
     // would.
     int forcedDigitsPerWord = 0;
     int corruptAfterIteration = 0;
+    int threads = 1;  // threads of the arithmetic; 1 is the classic run
 };
 
 class CalcJob {
