@@ -6,6 +6,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "calc/agm_formula.h"
 #include "calc/checkpoints.h"
 #include "calc/digest.h"
 #include "calc/output_file.h"
@@ -14,10 +15,7 @@
 #include "calc/result_code.h"
 #include "calc/sizes.h"
 #include "mp/decimal.h"
-#include "mp/elementary.h"
 #include "mp/interrupt.h"
-#include "mp/newton.h"
-#include "mp/products.h"
 #include "records/store_notice.h"
 
 namespace oskelon {
@@ -74,6 +72,58 @@ void CalcJob::progress(const std::string& listLine, const std::string& text) {
     host_.AppendResultText(text);
 }
 
+// The job's side of the formula: the stop checks, and after every iteration its checkpoint
+// digest and its progress line. The clocks start when it is made, just before the formula.
+class CalcJob::FormulaSteps final : public AgmSteps {
+  public:
+    FormulaSteps(CalcJob& job, const AgmStorage& storage)
+        : job_(job), storage_(storage), t0_(job.options_.clock()) {
+        known_ = knownCheckpoints(job.sizeIndex_, storage.digitsPerWord, knownCount_);
+        job.checkpointsKnown_ = knownCount_ > 0;
+    }
+
+    // Whole seconds since the formula started, by the job's clock.
+    double elapsedSeconds() const { return std::difftime(job_.options_.clock(), t0_); }
+
+    // The steady clock's and the other clocks' account of the same interval.
+    ClockCheck clockCheck() const { return timer_.check(); }
+
+    void pollStop() override { job_.checkStop(); }
+
+    void started() override {
+        const double s = elapsedSeconds();
+        job_.progress(format("AGM iteration past %g sec", s),
+                      format("AGM iteration \tpast %g sec", s) + "\r\n");
+    }
+
+    void iterated(int n) override {
+        const int wc = storage_.wordCount;
+        if (n == job_.options_.corruptAfterIteration) storage_.t.words()[wc / 2] ^= 1;
+        IterationRecord record;
+        record.number = n;
+        record.milliseconds = timer_.elapsedMs();
+        record.digest = iterationDigest(wc, storage_.a, storage_.b, storage_.t);
+        record.checkpointKnown = n <= knownCount_;
+        record.checkpointMatches = !record.checkpointKnown || known_[n - 1] == record.digest;
+        if (!record.checkpointMatches && job_.firstWrongIteration_ == 0)
+            job_.firstWrongIteration_ = n;
+        job_.iterations_.push_back(record);
+        if (job_.options_.onIteration) job_.options_.onIteration(record);
+        const double s = elapsedSeconds();
+        // The list pads the count to 12 characters for one digit and to 11 for two.
+        job_.progress(format(n < 10 ? "loop %-12dpast %g sec" : "loop %-11dpast %g sec", n, s),
+                      format("loop %d\t\tpast %g sec", n, s) + "\r\n");
+    }
+
+  private:
+    CalcJob& job_;
+    const AgmStorage& storage_;
+    const std::time_t t0_;
+    const IntervalClock timer_;  // the same interval, by the steady clock
+    const std::uint64_t* known_ = nullptr;
+    int knownCount_ = 0;
+};
+
 unsigned CalcJob::runSteps() {
     host_.ClearResultText();
     checkStop();
@@ -104,28 +154,17 @@ unsigned CalcJob::runSteps() {
     checkStop();
     host_.EnableButton(MainButton::Stop, true);
 
-    MpNumber& a = ws.num(0);
-    MpNumber& b = ws.num(1);
-    MpNumber& t = ws.num(2);
-    MpNumber& c = ws.num(3);
-    MpNumber& w4 = ws.num(4);
-    MpNumber& w5 = ws.num(5);
-    double* d0 = ws.dbl(0);
-    double* d1 = ws.dbl(1);
-    double* d2 = ws.dbl(2);
-
-    RadixChoice choice = chooseRadix(wc, fftLength, d0);
+    RadixChoice choice = chooseRadix(wc, fftLength, ws.dbl(0));
     if (options_.forcedDigitsPerWord >= 1 && options_.forcedDigitsPerWord <= 4) {
         choice.digitsPerWord = options_.forcedDigitsPerWord;
         choice.radix = 1;
         for (int k = 0; k < choice.digitsPerWord; ++k) choice.radix *= 10;
     }
-    const int radix = choice.radix;
     digitsPerWord_ = choice.digitsPerWord;
     const int dpw = choice.digitsPerWord;
-    int knownCount = 0;
-    const std::uint64_t* known = knownCheckpoints(sizeIndex, dpw, knownCount);
-    checkpointsKnown_ = knownCount > 0;
+    const AgmStorage storage{wc,        choice.radix, dpw,       fftLength, ws.num(0),
+                             ws.num(1), ws.num(2),    ws.num(3), ws.num(4), ws.num(5),
+                             ws.dbl(0), ws.dbl(1),    ws.dbl(2)};
 
     const unsigned memoryKb = static_cast<unsigned>(fftLength) * 36u / 1024u;
     const std::string memoryLine = format("use memory %d KB", memoryKb);
@@ -134,82 +173,16 @@ unsigned CalcJob::runSteps() {
     progress(digitsLine, digitsLine + "\r\n\r\n");
     checkStop();
     host_.AddListLine("");
-    const std::time_t t0 = options_.clock();
-    const IntervalClock timer;
-    auto elapsed = [&] { return std::difftime(options_.clock(), t0); };
 
-    // The AGM of 1 and 1/sqrt(2) on scaled squares; the first two iterations in closed form.
-    mpInvSqrtSmall(wc, radix, 8, t, w4, w5, fftLength, d0, d1);  // t = 1/sqrt(8)
-    checkStop();
-    mpMulSmall(wc, radix, t, 3, c);  // c = 3/sqrt(8)
-    mpFromText(wc, dpw, "1", a);
-    mpAdd(wc, radix, a, c, a);                           // a = 1 + 3/sqrt(8)
-    mpSqrt(wc, radix, a, b, w4, w5, fftLength, d0, d1);  // b = s = sqrt(1 + 3/sqrt(8))
-    checkStop();
-    mpFromText(wc, dpw, "0.625", c);
-    mpSub(wc, radix, b, c, c);  // c = s - 0.625
-    mpAdd(wc, radix, b, b, b);  // b = 2s = b_2
-    mpSub(wc, radix, c, t, t);  // t = s - 0.625 - 1/sqrt(8) = t_2
-    mpAdd(wc, radix, a, c, a);  // a = 3/8 + 3/sqrt(8) + s = a_2
-    std::int32_t p = 4;
-    {
-        const double s = elapsed();
-        progress(format("AGM iteration past %g sec", s),
-                 format("AGM iteration \tpast %g sec", s) + "\r\n");
-    }
-
-    for (int counter = 1;; ++counter) {
-        p *= 2;
-        mpAdd(wc, radix, a, b, c);
-        mpHalve(wc, radix, c, c);                              // c = (a + b)/2
-        mpMul(wc, radix, a, b, a, w4, fftLength, d0, d1, d2);  // a = ab
-        mpSqrt(wc, radix, a, b, w4, w5, fftLength, d0, d1);    // b = sqrt(ab)
-        checkStop();
-        mpSub(wc, radix, c, b, c);  // c = (a + b)/2 - sqrt(ab)
-        mpAdd(wc, radix, b, b, b);  // b' = 2 sqrt(ab)
-        mpSub(wc, radix, t, c, t);  // t' = t - c
-        mpAdd(wc, radix, c, b, a);  // a' = c + 2 sqrt(ab)
-        if (counter == options_.corruptAfterIteration) t.words()[wc / 2] ^= 1;
-        {
-            IterationRecord record;
-            record.number = counter;
-            record.milliseconds = timer.elapsedMs();
-            record.digest = iterationDigest(wc, a, b, t);
-            record.checkpointKnown = counter <= knownCount;
-            record.checkpointMatches =
-                !record.checkpointKnown || known[counter - 1] == record.digest;
-            if (!record.checkpointMatches && firstWrongIteration_ == 0)
-                firstWrongIteration_ = counter;
-            iterations_.push_back(record);
-            if (options_.onIteration) options_.onIteration(record);
-        }
-        const int gap = c.sign == 0 ? wc : -c.exponent;
-        const double s = elapsed();
-        // The list pads the count to 12 characters for one digit and to 11 for two.
-        progress(
-            format(counter < 10 ? "loop %-12dpast %g sec" : "loop %-11dpast %g sec", counter, s),
-            format("loop %d\t\tpast %g sec", counter, s) + "\r\n");
-        if (4 * gap > wc) break;
-    }
-
-    // pi = (h s - 3c^2/8) / ((h t - c^2/4) p), s = a + b and h its leading half.
-    mpHalve(wc, radix, c, c);                                  // c/2
-    mpSquare(wc, radix, c, c, fftLength, d0);                  // c^2/4
-    mpAdd(wc, radix, a, b, a);                                 // s
-    mpMulKeep(wc, radix, a, t, t, w4, fftLength, d0, d1);      // h t; d0 keeps h
-    mpSub(wc, radix, t, c, t);                                 // h t - c^2/4
-    mpReciprocal(wc, radix, t, b, w4, w5, fftLength, d1, d2);  // 1/(h t - c^2/4); d0 untouched
-    checkStop();
-    mpSquareKept(wc, radix, d0, a, a, w4, fftLength, d1);  // h s
-    mpSub(wc, radix, a, c, a);                             // h s - c^2/4
-    mpHalve(wc, radix, c, c);                              // c^2/8
-    mpSub(wc, radix, a, c, a);                             // h s - 3c^2/8
-    mpMul(wc, radix, a, b, a, w4, fftLength, d0, d1, d2);  // the quotient
-    mpDivSmall(wc, radix, a, p, a);                        // pi
+    // The timed region: the formula alone, from the closed-form start to the division that gives
+    // pi, with its progress lines and checkpoint digests; not the working set, the radix choice,
+    // the digit text or the output.
+    FormulaSteps steps(*this, storage);
+    agmPi(storage, steps);
     checkStop();
 
-    const double total = elapsed();
-    clockCheck_ = timer.check();
+    const double total = steps.elapsedSeconds();
+    clockCheck_ = steps.clockCheck();
     totalMilliseconds_ = clockCheck_.steadyMs;
     host_.AddListLine("");
     {
@@ -219,7 +192,7 @@ unsigned CalcJob::runSteps() {
 
     // The digit text goes into the storage of the first transform array, free by now.
     char* text = reinterpret_cast<char*>(ws.bytes(WorkingSet::kNumbers + 0));
-    mpToText(wc - 1, dpw, a, text);
+    mpToText(wc - 1, dpw, storage.a, text);
     checkStop();
     digitsVerdict_ = verifyPiDigits(text + 2, static_cast<std::size_t>(fftLength) * dpw);
     const bool written = writeDigits(text);

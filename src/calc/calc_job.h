@@ -86,6 +86,8 @@ class CalcJob {
     static int expectedIterations(int sizeIndex) { return 10 + sizeIndex; }
 
   private:
+    class FormulaSteps;
+
     unsigned runSteps();
     void progress(const std::string& listLine, const std::string& text);
     void checkStop() const;
