@@ -34,6 +34,11 @@ WorkPool::~WorkPool() {
     for (std::thread& t : workers_) t.join();
 }
 
+std::uint64_t WorkPool::runs() {
+    std::lock_guard lock(mutex_);
+    return generation_;
+}
+
 void WorkPool::workerLoop(int index, const WorkerStart& onStart) {
     if (onStart) onStart(index);
     std::uint64_t seen = 0;
@@ -80,7 +85,11 @@ void WorkPool::runParts(int parts, PartFn fn, void* context) {
         ++generation_;
     }
     wake_.notify_all();
-    doParts();
+    {
+        // A part that spreads a step of its own runs it serially here too, as on the workers.
+        ActivePoolScope serial(nullptr);
+        doParts();
+    }
     std::exception_ptr error;
     {
         std::unique_lock lock(mutex_);

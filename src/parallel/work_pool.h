@@ -6,9 +6,9 @@
 // handed out one at a time from a shared counter, and run() returns when every part is done.
 //
 // The arithmetic finds the pool through activePool(): the thread that runs a computation installs
-// it with an ActivePoolScope, and forEachPart() spreads a step over it. Without a pool, or on a
-// pool's own workers (so parallel steps never nest), forEachPart() runs the parts in order on the
-// calling thread.
+// it with an ActivePoolScope, and forEachPart() spreads a step over it. Without a pool, or inside a
+// part (on a pool's own workers and on the calling thread while it runs parts, so parallel steps
+// never nest), forEachPart() runs the parts in order on the calling thread.
 #pragma once
 
 #include <condition_variable>
@@ -38,14 +38,19 @@ class WorkPool {
 
     int threads() const noexcept { return static_cast<int>(workers_.size()) + 1; }
 
+    // The runs handed to the team so far (run() calls with at least one part): lets a caller see
+    // whether a step was spread over the pool.
+    std::uint64_t runs();
+
     // Calls part(i) once for each i in [0, parts) on the team (the calling thread included) and
     // returns when all calls have returned. When a part throws, the parts not yet started are
     // skipped and the first exception is rethrown here. Not reentrant: one run at a time.
     template <class F>
     void run(int parts, F&& part) {
         using Fn = std::remove_reference_t<F>;
-        runParts(parts, [](void* context, int i) { (*static_cast<Fn*>(context))(i); },
-                 static_cast<void*>(std::addressof(part)));
+        runParts(
+            parts, [](void* context, int i) { (*static_cast<Fn*>(context))(i); },
+            static_cast<void*>(std::addressof(part)));
     }
 
   private:

@@ -1,0 +1,121 @@
+// The pool's contract: each part once, failures rethrown only after every started part has
+// returned, the worker start hook once per worker, parallel steps never nested, and without a pool
+// the parts in order on the caller.
+#include "parallel/work_pool.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <set>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+namespace oskelon {
+namespace {
+
+TEST(WorkPool, EveryPartRunsExactlyOnce) {
+    for (int threads : {1, 2, 3, 5}) {
+        WorkPool pool(threads);
+        EXPECT_EQ(pool.threads(), threads);
+        for (int parts : {1, 2, 7, 1000}) {
+            for (int round = 0; round < 3; ++round) {
+                std::vector<std::atomic<int>> calls(static_cast<std::size_t>(parts));
+                pool.run(parts, [&](int i) { calls[static_cast<std::size_t>(i)]++; });
+                int wrong = 0;
+                for (const auto& c : calls) wrong += c.load() != 1;
+                EXPECT_EQ(wrong, 0) << threads << " threads, " << parts << " parts";
+            }
+        }
+    }
+}
+
+TEST(WorkPool, AFailureIsRethrownAfterTheStartedPartsReturn) {
+    WorkPool pool(3);
+    std::atomic<int> running{0}, started{0};
+    bool threw = false;
+    try {
+        pool.run(64, [&](int i) {
+            ++running;
+            ++started;
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+            --running;
+            if (i == 5) throw std::runtime_error("part 5");
+        });
+    } catch (const std::runtime_error& e) {
+        threw = true;
+        EXPECT_STREQ(e.what(), "part 5");
+        EXPECT_EQ(running.load(), 0);  // nobody is still inside a part
+    }
+    EXPECT_TRUE(threw);
+    EXPECT_LT(started.load(), 64);  // the parts not yet started were skipped
+    // The pool still works.
+    std::atomic<int> sum{0};
+    pool.run(10, [&](int i) { sum += i; });
+    EXPECT_EQ(sum.load(), 45);
+}
+
+TEST(WorkPool, TheStartHookRunsOncePerWorker) {
+    std::mutex m;
+    std::multiset<int> seen;
+    std::set<std::thread::id> ids;
+    {
+        WorkPool pool(4, [&](int index) {
+            std::lock_guard lock(m);
+            seen.insert(index);
+            ids.insert(std::this_thread::get_id());
+        });
+        pool.run(8, [](int) {});
+    }
+    EXPECT_EQ(seen, (std::multiset<int>{1, 2, 3}));
+    EXPECT_EQ(ids.size(), 3u);
+    EXPECT_EQ(ids.count(std::this_thread::get_id()), 0u);
+}
+
+// A part that calls forEachPart, on a worker or on the calling thread, runs its parts in order on
+// its own thread: no second run is started on the busy pool.
+TEST(WorkPool, NestedStepsRunSeriallyInsideAPart) {
+    WorkPool pool(2);
+    ActivePoolScope scope(&pool);
+    const std::uint64_t before = pool.runs();
+    std::mutex m;
+    int bad = 0;
+    forEachPart(16, [&](int) {
+        const std::thread::id outer = std::this_thread::get_id();
+        std::vector<int> order;
+        forEachPart(4, [&](int j) {
+            order.push_back(j);
+            if (std::this_thread::get_id() != outer) order.push_back(-1);
+        });
+        std::lock_guard lock(m);
+        bad += order != std::vector<int>{0, 1, 2, 3};
+    });
+    EXPECT_EQ(bad, 0);
+    EXPECT_EQ(pool.runs() - before, 1u);
+    EXPECT_EQ(activePool(), &pool);  // restored after the run
+}
+
+TEST(WorkPool, WithoutAPoolThePartsRunInOrderOnTheCaller) {
+    ASSERT_EQ(activePool(), nullptr);
+    EXPECT_EQ(activeThreads(), 1);
+    const std::thread::id caller = std::this_thread::get_id();
+    std::vector<int> order;
+    forEachPart(5, [&](int i) { order.push_back(std::this_thread::get_id() == caller ? i : -1); });
+    EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4}));
+    {
+        WorkPool one(1);
+        ActivePoolScope scope(&one);
+        EXPECT_EQ(activeThreads(), 1);
+        order.clear();
+        forEachPart(3, [&](int i) { order.push_back(i); });
+        EXPECT_EQ(order, (std::vector<int>{0, 1, 2}));
+        EXPECT_EQ(one.runs(), 0u);
+    }
+    EXPECT_EQ(activePool(), nullptr);
+}
+
+}  // namespace
+}  // namespace oskelon
