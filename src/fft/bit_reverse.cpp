@@ -6,6 +6,8 @@
 // is paired with a "reversed counter" over the high part that counts with its bits reversed, so
 // that k = rev(j) is maintained without a per-index bit loop. Each pair of points is exchanged
 // exactly once; points that map to themselves are not moved.
+#include <cmath>
+
 #include "fft/complex_fft.h"
 
 namespace oskelon {
@@ -42,19 +44,26 @@ inline void keep(double* d, int i) {
     if constexpr (Conj) d[i + 1] = -d[i + 1];
 }
 
+// The outer counter j = 2c runs over c in [0, s/2); step c exchanges the pairs whose low part is
+// below j against those whose low part is j, and touches no point of another step, so the steps
+// may be done in any order and in parts. This does the steps c in [first, end).
 template <bool Conj>
-void permute(int n, double* d) {
+void permuteSteps(int n, double* d, int first, int end) {
     const int nh = n >> 1;
     int s = 2, t = n >> 2;
     while (s < t) {
         t >>= 1;
         s <<= 1;
     }
+    // rev(j) in the high part at j = 2 first: the reversed counter after `first` increments.
+    int bits = 0;
+    while ((2 << bits) < n) ++bits;  // N = 2^bits points
+    int k = 0;
+    for (int b = 0; b < bits; ++b) k |= ((first >> b) & 1) << (bits - b);
     // s*t = n/2; s = t when log2 N is even, s = 2t when it is odd.
     if (s == t) {
         // Middle part: two bits, s and 2s, which the reversal exchanges.
-        int k = 0;  // rev(j) in the high part
-        for (int j = 0; j < s; j += 2) {
+        for (int j = 2 * first; j < 2 * end; j += 2) {
             if (j > 0) {
                 // Low part a < j in p, with high part rev(j); u has low part j and high rev(a).
                 int u = j, p = k;
@@ -74,23 +83,64 @@ void permute(int n, double* d) {
         }
     } else {
         // Middle part: the single bit s, which the reversal keeps.
-        keep<Conj>(d, 0);
-        keep<Conj>(d, s);
-        int k = 0;
-        for (int j = 2; j < s; j += 2) {
-            k = reversedIncrement(k, nh);
-            int u = j, p = k;
-            for (int i = 0; i < j; i += 2) {
-                exchange<Conj>(d, p, u);
-                exchange<Conj>(d, p + s, u + s);
-                u = reversedIncrement(u, nh);
-                p += 2;
+        for (int j = 2 * first; j < 2 * end; j += 2) {
+            if (j > 0) {
+                int u = j, p = k;
+                for (int i = 0; i < j; i += 2) {
+                    exchange<Conj>(d, p, u);
+                    exchange<Conj>(d, p + s, u + s);
+                    u = reversedIncrement(u, nh);
+                    p += 2;
+                }
             }
             keep<Conj>(d, j + k);
             keep<Conj>(d, j + k + s);
+            k = reversedIncrement(k, nh);
         }
     }
 }
+
+// The number of steps c (s/2).
+int permuteStepCount(int n) {
+    int s = 2, t = n >> 2;
+    while (s < t) {
+        t >>= 1;
+        s <<= 1;
+    }
+    return s >> 1;
+}
+
+// Step c costs about c exchanges, so equal parts of the work end at c = steps * sqrt(i/parts).
+template <bool Conj>
+void permutePart(int n, double* d, int part, int parts) {
+    const int steps = permuteStepCount(n);
+    auto bound = [steps, parts](int i) {
+        if (i >= parts) return steps;
+        return static_cast<int>(steps * std::sqrt(static_cast<double>(i) / parts));
+    };
+    const int first = bound(part), end = bound(part + 1);
+    if (first < end) permuteSteps<Conj>(n, d, first, end);
+}
+
+}  // namespace
+
+void bitReverse(int n, double* data) {
+    permuteSteps<false>(n, data, 0, permuteStepCount(n));
+}
+
+void bitReverseConj(int n, double* data) {
+    permuteSteps<true>(n, data, 0, permuteStepCount(n));
+}
+
+void bitReversePart(int n, double* data, int part, int parts) {
+    permutePart<false>(n, data, part, parts);
+}
+
+void bitReverseConjPart(int n, double* data, int part, int parts) {
+    permutePart<true>(n, data, part, parts);
+}
+
+namespace {
 
 inline void swapPoints(double* d, int i, int j) {
     exchange<false>(d, 2 * i, 2 * j);
@@ -107,14 +157,6 @@ inline void cyclePoints(double* d) {
 }
 
 }  // namespace
-
-void bitReverse(int n, double* data) {
-    permute<false>(n, data);
-}
-
-void bitReverseConj(int n, double* data) {
-    permute<true>(n, data);
-}
 
 void bitReverse16(double* d) {
     swapPoints(d, 1, 8);

@@ -64,24 +64,22 @@ inline void scatter(double* d, std::size_t rowStride, std::size_t tileOffset, co
     }
 }
 
-template <bool Conj>
-void blocked(int n, double* d) {
+// log2 of the point count N = n/2.
+inline int pointBits(int n) {
     int L = 0;
-    while ((2 << L) < n) ++L;  // N = n/2 = 2^L points
-    if (L < 2 * kTileBits) {
-        if constexpr (Conj) {
-            bitReverseConj(n, d);
-        } else {
-            bitReverse(n, d);
-        }
-        return;
-    }
+    while ((2 << L) < n) ++L;
+    return L;
+}
+
+// The tile pairs (b, rev b) with b in [first, end) and b <= rev b; every pair belongs to exactly
+// one b, so ranges of b may be done in any order. L >= 2 * kTileBits.
+template <bool Conj>
+void tiles(int L, double* d, std::uint32_t first, std::uint32_t end) {
     const int midBits = L - 2 * kTileBits;
     const std::size_t rowStride = std::size_t{1} << (L - kTileBits);
     alignas(64) double bufA[2 * kTilePoints];
     alignas(64) double bufB[2 * kTilePoints];
-    const std::uint32_t tiles = std::uint32_t{1} << midBits;
-    for (std::uint32_t b = 0; b < tiles; ++b) {
+    for (std::uint32_t b = first; b < end; ++b) {
         std::uint32_t rb = 0;
         for (int i = 0; i < midBits; ++i) rb |= ((b >> i) & 1u) << (midBits - 1 - i);
         if (rb < b) continue;
@@ -98,6 +96,41 @@ void blocked(int n, double* d) {
     }
 }
 
+template <bool Conj>
+void blocked(int n, double* d) {
+    const int L = pointBits(n);
+    if (L < 2 * kTileBits) {
+        if constexpr (Conj) {
+            bitReverseConj(n, d);
+        } else {
+            bitReverse(n, d);
+        }
+        return;
+    }
+    tiles<Conj>(L, d, 0, std::uint32_t{1} << (L - 2 * kTileBits));
+}
+
+// Equal ranges of b. The pairs are denser among the low b (b < rev b mostly when the top bit of b
+// is 0), so the parts handed out first are the larger ones and the last ones small.
+template <bool Conj>
+void blockedPart(int n, double* d, int part, int parts) {
+    const int L = pointBits(n);
+    if (L < 2 * kTileBits) {
+        if constexpr (Conj) {
+            bitReverseConjPart(n, d, part, parts);
+        } else {
+            bitReversePart(n, d, part, parts);
+        }
+        return;
+    }
+    const std::uint64_t count = std::uint64_t{1} << (L - 2 * kTileBits);
+    const auto bound = [count, parts](int i) {
+        return static_cast<std::uint32_t>(count * static_cast<std::uint64_t>(i) /
+                                          static_cast<std::uint64_t>(parts));
+    };
+    tiles<Conj>(L, d, bound(part), bound(part + 1));
+}
+
 }  // namespace
 
 void bitReverseBlocked(int n, double* data) {
@@ -106,6 +139,14 @@ void bitReverseBlocked(int n, double* data) {
 
 void bitReverseConjBlocked(int n, double* data) {
     blocked<true>(n, data);
+}
+
+void bitReverseBlockedPart(int n, double* data, int part, int parts) {
+    blockedPart<false>(n, data, part, parts);
+}
+
+void bitReverseConjBlockedPart(int n, double* data, int part, int parts) {
+    blockedPart<true>(n, data, part, parts);
 }
 
 }  // namespace oskelon

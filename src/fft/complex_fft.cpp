@@ -5,10 +5,18 @@
 // stage, P on quarters 0 and 2 and T on quarters 1 and 3. The result is bit-reversed within the
 // block. Blocks above 512 doubles recurse, blocks of 256 or 512 doubles are finished by
 // straight-line calls, and blocks of 64 or 128 doubles end in the fixed 8- and 16-point kernels.
+//
+// On several threads (an active pool, n >= kFftParallelMinLength) the same blocks get the same
+// calls, in another order: the first stages of the top levels split by seed blocks, then the
+// blocks below them as independent parts, then the permutation in parts. Every element still
+// sees exactly the operations of the one-thread run, so the bits do not depend on the threads.
 #include "fft/complex_fft.h"
+
+#include <algorithm>
 
 #include "fft/fft_path.h"
 #include "fft/stage_kernels.h"
+#include "parallel/work_pool.h"
 
 namespace oskelon {
 namespace {
@@ -119,13 +127,88 @@ inline void transformQuarters(const FftStages& s, int n, double* data) {
     }
 }
 
+// ---------------------------------------------------------------------------------------------
+// The transform on several threads
+
+// The tree of blocks is expanded breadth first from the whole array until it has this many blocks
+// (or they reach the size that the recursion finishes directly); each is then one part, done by
+// the serial recursion. A constant, so the parts depend on n alone. A power of 4.
+constexpr int kFrontierBlocks = 16;
+static_assert(kFrontierBlocks >= 4 && (kFrontierBlocks & (kFrontierBlocks - 1)) == 0 &&
+              kFrontierBlocks % 3 == 1);
+
+// Parts per level of first stages (all the level's blocks together) and of the permutation:
+// enough that the parts a thread is left with at the end are small.
+constexpr int kStageParts = 16;
+constexpr int kPermutationParts = 32;
+
+// A block of the frontier, before its first stage.
+struct Block {
+    double* at;
+    bool twisted;
+};
+
+using StagePart = void (*)(int n, double* block, int first, int end);
+
+// The first stages of count blocks of n doubles, about kStageParts parts in all: each block's seed
+// blocks cut into equal ranges. `plain` is the stage of the plain blocks.
+void stagesInParts(const FftStages& s, StagePart plain, int n, const Block* blocks, int count) {
+    const int seedBlocks = stageSeedBlocks(n);
+    const int per = std::clamp((kStageParts + count - 1) / count, 1, seedBlocks);
+    forEachPart(count * per, [&](int i) {
+        const Block& b = blocks[i / per];
+        const int r = i % per;
+        (b.twisted ? s.twistedQuarterStagePart : plain)(n, b.at, seedBlocks * r / per,
+                                                        seedBlocks * (r + 1) / per);
+    });
+}
+
+// The body of transformOn for n > 512 on the active pool.
+template <bool Inverse>
+void transformInParts(const FftStages& s, int n, double* data) {
+    const int length = n;
+    Block blocks[kFrontierBlocks] = {{data, false}};
+    int count = 1;
+    stagesInParts(s, Inverse ? s.quarterStageConjPart : s.quarterStagePart, n, blocks, count);
+    for (;;) {
+        // Each staged block into its quarters: P gives P, T, P, P and T gives P, T, P, T. In place
+        // from the back: block i goes to 4i .. 4i+3, above every block not yet read.
+        const int q = n >> 2;
+        for (int i = count - 1; i >= 0; --i) {
+            const Block b = blocks[i];
+            blocks[4 * i] = {b.at, false};
+            blocks[4 * i + 1] = {b.at + q, true};
+            blocks[4 * i + 2] = {b.at + 2 * q, false};
+            blocks[4 * i + 3] = {b.at + 3 * q, b.twisted};
+        }
+        count *= 4;
+        n = q;
+        if (count == kFrontierBlocks || n <= 512) break;
+        stagesInParts(s, s.quarterStagePart, n, blocks, count);
+    }
+    forEachPart(count, [&](int i) {
+        if (blocks[i].twisted) {
+            recurseTwistedOn(s, n, blocks[i].at);
+        } else {
+            recursePlainOn(s, n, blocks[i].at);
+        }
+    });
+    forEachPart(kPermutationParts, [&](int i) {
+        (Inverse ? s.bitReverseConjPart : s.bitReversePart)(length, data, i, kPermutationParts);
+    });
+}
+
+// ---------------------------------------------------------------------------------------------
+
 // The forward transform, or with Inverse its conjugate conj(forward(conj x)): the conjugating
 // first stage and the conjugating permutation turn the shared body into the inverse. For 16 and
 // 32 doubles the forward kernel's result is read backwards instead: the inverse spectrum at k is
 // the forward spectrum at (N - k) mod N.
 template <bool Inverse>
 void transformOn(const FftStages& s, int n, double* data) {
-    if (n > 32) {
+    if (n >= kFftParallelMinLength && activeThreads() > 1) {
+        transformInParts<Inverse>(s, n, data);
+    } else if (n > 32) {
         (Inverse ? s.quarterStageConj : s.quarterStage)(n, data);
         transformQuarters(s, n, data);
         (Inverse ? s.bitReverseConj : s.bitReverse)(n, data);

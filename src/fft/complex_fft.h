@@ -14,6 +14,11 @@
 
 namespace oskelon {
 
+// From this length (doubles) up, a transform on a thread with an active pool of several threads
+// (parallel/work_pool.h) spreads over the pool; below it, or without such a pool, it runs on the
+// calling thread alone. The result is bit-identical either way, for any number of threads.
+inline constexpr int kFftParallelMinLength = 1 << 16;
+
 void complexFft(int n, int sign, double* data);  // on activeFftPath() (fft/fft_path.h)
 void fftForward(int n, double* data);
 void fftInverse(int n, double* data);
@@ -27,6 +32,10 @@ void leavesTwisted(int n, double* block);  // T of a 64/128-double block after i
 // bitReverseConj performs the same permutation and conjugates every point.
 void bitReverse(int n, double* data);
 void bitReverseConj(int n, double* data);
+// Part `part` of `parts` (0 <= part < parts) of the same permutation: the parts of one split touch
+// disjoint points, and done once each, in any order or at once, they are the whole permutation.
+void bitReversePart(int n, double* data, int part, int parts);
+void bitReverseConjPart(int n, double* data, int part, int parts);
 void bitReverse16(double* data);        // 16 points, fixed swaps
 void bitReverseNegate16(double* data);  // out[p] = in[rev16((16 - p) mod 16)]
 void bitReverse8(double* data);         // 8 points, fixed swaps

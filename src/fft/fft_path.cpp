@@ -10,8 +10,12 @@
 namespace oskelon {
 namespace {
 
-const FftStages kScalarStages{quarterStage,   quarterStageConj, twistedQuarterStage, bitReverse,
-                              bitReverseConj, leavesPlain,      leavesTwisted};
+const FftStages kScalarStages{quarterStage,         quarterStageConj,
+                              twistedQuarterStage,  bitReverse,
+                              bitReverseConj,       leavesPlain,
+                              leavesTwisted,        quarterStagePart,
+                              quarterStageConjPart, twistedQuarterStagePart,
+                              bitReversePart,       bitReverseConjPart};
 
 FftPath choosePath() {
     FftPath path = bestFftPath();

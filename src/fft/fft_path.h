@@ -45,6 +45,14 @@ struct FftStages {
     // leavesTwisted of complex_fft.h in the scalar path).
     void (*leavesPlain)(int n, double* block);
     void (*leavesTwisted)(int n, double* block);
+    // The same stages on seed blocks [first, end) (stageSeedBlocks in stage_kernels.h) and the
+    // same permutations in parts (bitReversePart in complex_fft.h), for a transform on several
+    // threads; each part computes its elements exactly as the whole call does.
+    void (*quarterStagePart)(int n, double* block, int first, int end);
+    void (*quarterStageConjPart)(int n, double* block, int first, int end);
+    void (*twistedQuarterStagePart)(int n, double* block, int first, int end);
+    void (*bitReversePart)(int n, double* data, int part, int parts);
+    void (*bitReverseConjPart)(int n, double* data, int part, int parts);
 };
 
 // The table of a path; for an unsupported path the table is still valid but must not be called.
@@ -58,6 +66,10 @@ void complexFftOn(FftPath path, int n, int sign, double* data);
 // cache line is read and written once per pass. Plain C++, valid for every n >= 4.
 void bitReverseBlocked(int n, double* data);
 void bitReverseConjBlocked(int n, double* data);
+// Part `part` of `parts` of the same, as bitReversePart: tile pairs (or, below the smallest tiled
+// length, the steps of bitReversePart) in contiguous ranges.
+void bitReverseBlockedPart(int n, double* data, int part, int parts);
+void bitReverseConjBlockedPart(int n, double* data, int part, int parts);
 
 namespace detail {
 extern const FftStages kSse2Stages;

@@ -7,11 +7,12 @@
 
 #include "fft/fft_arith.h"
 #include "fft/rounded_sincos.h"
+#include "fft/stage_kernels.h"
 
 namespace oskelon::stage_factors {
 namespace {
 
-constexpr int kSeedInterval = 64;  // points of a quarter between two cos/sin seeds
+constexpr int kSeedInterval = kStageSeedInterval;  // points of a quarter between two seeds
 
 // One double step of a leapfrogging member: `older` holds v(k) on entry and v(k+2) on exit,
 // `newer` is v(k+1).

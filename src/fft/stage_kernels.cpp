@@ -65,15 +65,16 @@ inline void plainMirror(double* p, int q, Cx w, Cx w3c) {
 }
 
 // Sequences W = w^k (w = e^(2 pi i/(n/2))) and W3 = conj(w^(3k)); even members at the even
-// point of the current pair, odd members at the odd one.
+// point of the current pair, odd members at the odd one. Seed blocks [first, end) (see
+// stageSeedBlocks); point 0 with the first block, the middle points after the last.
 template <bool Conj>
-void plainStage(int n, double* z) {
+void plainStage(int n, double* z, int first, int end) {
     const int m = n >> 3;  // points per quarter, >= 8
     const int q = n >> 2;  // doubles per quarter
     const int half = m >> 1;
     const StepAngle a(n >> 2);
 
-    {
+    if (first == 0) {
         const Quad r = detail::plain4(loadIn<Conj>(z), loadIn<Conj>(z + q), loadIn<Conj>(z + 2 * q),
                                       loadIn<Conj>(z + 3 * q));
         detail::store(z, r.v0);
@@ -85,14 +86,15 @@ void plainStage(int n, double* z) {
     Cx wEven{1.0, 0.0}, wOdd{a.c1, a.s1};
     Cx uEven{1.0, 0.0}, uOdd = a.step3;
     const int lastFront = half - 2;
-    for (int K = 0; K < lastFront; K += kSeedInterval) {
+    const int endFront = std::min(end * kSeedInterval, lastFront);
+    for (int K = first * kSeedInterval; K < endFront; K += kSeedInterval) {
         if (K > 0) {
             a.seed(K, wEven, wOdd);
             uEven = tripleConj(wEven);
             uOdd = tripleConj(wOdd);
         }
-        const int end = std::min(K + kSeedInterval, lastFront);
-        for (int k = K + 1; k < end; k += 2) {
+        const int blockEnd = std::min(K + kSeedInterval, endFront);
+        for (int k = K + 1; k < blockEnd; k += 2) {
             leap(wEven, wOdd, a.ss);
             leap(uEven, uOdd, a.ss3);
             double* front = z + 2 * k;
@@ -105,6 +107,7 @@ void plainStage(int n, double* z) {
             leap(uOdd, uEven, a.ss3);
         }
     }
+    if (end < stageSeedBlocks(n)) return;
 
     // Middle points. The odd members now stand at m/2-1.
     plainFront<Conj>(z + 2 * (half - 1), q, wOdd, uOdd);
@@ -148,24 +151,14 @@ inline void twistedMirror(double* p, int q, const TwistedFactors& f) {
                  {f.v3.im, -f.v3.re});
 }
 
-}  // namespace
-
-void quarterStage(int n, double* block) {
-    plainStage<false>(n, block);
-}
-
-void quarterStageConj(int n, double* block) {
-    plainStage<true>(n, block);
-}
-
-// alpha = e^(i pi/(n/2)); step theta = pi/(n/2).
-void twistedQuarterStage(int n, double* z) {
+// alpha = e^(i pi/(n/2)); step theta = pi/(n/2). Seed blocks [first, end) as in plainStage.
+void twistedStage(int n, double* z, int first, int end) {
     const int m = n >> 3;
     const int q = n >> 2;
     const int half = m >> 1;
     const StepAngle a(n >> 1);
 
-    {
+    if (first == 0) {
         const Quad r = detail::twisted4(detail::load(z), detail::load(z + q),
                                         detail::load(z + 2 * q), detail::load(z + 3 * q));
         detail::store(z, r.v0);
@@ -177,15 +170,16 @@ void twistedQuarterStage(int n, double* z) {
     TwistedFactors even = TwistedFactors::derive({1.0, 0.0});
     TwistedFactors odd = TwistedFactors::derive({a.c1, a.s1});
     const int lastFront = half - 2;
-    for (int K = 0; K < lastFront; K += kSeedInterval) {
+    const int endFront = std::min(end * kSeedInterval, lastFront);
+    for (int K = first * kSeedInterval; K < endFront; K += kSeedInterval) {
         if (K > 0) {
             Cx e, o;
             a.seed(K, e, o);
             even = TwistedFactors::derive(e);
             odd = TwistedFactors::derive(o);
         }
-        const int end = std::min(K + kSeedInterval, lastFront);
-        for (int k = K + 1; k < end; k += 2) {
+        const int blockEnd = std::min(K + kSeedInterval, endFront);
+        for (int k = K + 1; k < blockEnd; k += 2) {
             leap(even, odd, a.ss, a.ss3);
             double* front = z + 2 * k;
             double* mirror = z + 2 * (m - k);
@@ -196,6 +190,7 @@ void twistedQuarterStage(int n, double* z) {
             leap(odd, even, a.ss, a.ss3);
         }
     }
+    if (end < stageSeedBlocks(n)) return;
 
     twistedFront(z + 2 * (half - 1), q, odd);
     twistedMirror(z + 2 * (half + 1), q, odd);
@@ -207,6 +202,32 @@ void twistedQuarterStage(int n, double* z) {
         const Cx rs{r.im, r.re};
         twistedPoint(z + 2 * half, q, r, rs, rs, {-r.re, -r.im});
     }
+}
+
+}  // namespace
+
+void quarterStage(int n, double* block) {
+    plainStage<false>(n, block, 0, stageSeedBlocks(n));
+}
+
+void quarterStageConj(int n, double* block) {
+    plainStage<true>(n, block, 0, stageSeedBlocks(n));
+}
+
+void twistedQuarterStage(int n, double* block) {
+    twistedStage(n, block, 0, stageSeedBlocks(n));
+}
+
+void quarterStagePart(int n, double* block, int first, int end) {
+    plainStage<false>(n, block, first, end);
+}
+
+void quarterStageConjPart(int n, double* block, int first, int end) {
+    plainStage<true>(n, block, first, end);
+}
+
+void twistedQuarterStagePart(int n, double* block, int first, int end) {
+    twistedStage(n, block, first, end);
 }
 
 }  // namespace oskelon

@@ -28,6 +28,24 @@ void quarterStageConj(int n, double* block);
 //   z[j+2m] = alpha^(3j) (a - ic) + alpha^(3j+3m) (b - id), z[j+3m] = the same with -.
 void twistedQuarterStage(int n, double* block);
 
+// The seed blocks of a stage on n doubles (n >= 64, a multiple of 32): its front points
+// 1 .. n/16 - 2 cut into blocks of 64 (the last one shorter), each starting from its own cos/sin
+// seed. The stage can therefore be done in parts, part by part in any order or on several threads
+// at once:
+//   *StagePart(n, block, first, end), 0 <= first < end <= stageSeedBlocks(n), does the front points
+//   of seed blocks [first, end) and their mirrors; the part with first == 0 also does point 0, the
+//   part with end == stageSeedBlocks(n) also the three middle points (which continue from the
+//   factors of the last block).
+// Parts covering [0, stageSeedBlocks(n)) once each give the whole stage's bits; parts touch
+// disjoint doubles of the block.
+inline constexpr int kStageSeedInterval = 64;  // front points per seed block
+constexpr int stageSeedBlocks(int n) {
+    return (n / 16 - 2 + kStageSeedInterval - 1) / kStageSeedInterval;
+}
+void quarterStagePart(int n, double* block, int first, int end);
+void quarterStageConjPart(int n, double* block, int first, int end);
+void twistedQuarterStagePart(int n, double* block, int first, int end);
+
 // Fixed kernels; results in bit-reversed order within the block.
 void kernelPlain16(double* block);    // P_16 on 32 doubles
 void kernelTwisted16(double* block);  // T_16 on 32 doubles

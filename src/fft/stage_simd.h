@@ -440,14 +440,17 @@ inline int plainRuns(double* z, int q, int m, int k, int end, int used, Chain& c
     return k;
 }
 
+// Seed blocks [firstBlock, endBlock) (stageSeedBlocks); point 0 with the first block, the middle
+// points after the last. Which blocks share a chain does not change a bit: each block's lanes step
+// from its own seed.
 template <int W, bool Conj>
-void plainStage(int n, double* z) {
+void plainStage(int n, double* z, int firstBlock, int endBlock) {
     const int m = n >> 3;
     const int q = n >> 2;
     const int half = m >> 1;
     const StepAngle a(n >> 2);
 
-    {
+    if (firstBlock == 0) {
         const Cs pa = ldIn<1, Conj>(z), pb = ldIn<1, Conj>(z + q);
         const Cs pc = ldIn<1, Conj>(z + 2 * q), pd = ldIn<1, Conj>(z + 3 * q);
         const Cs g = add(pa, pc), h = add(pb, pd), e = sub(pa, pc), f = sub(pb, pd);
@@ -475,7 +478,9 @@ void plainStage(int n, double* z) {
     // centre continue from them.
     Cs wOdd{}, uOdd{}, wEven{};
     const int lastFront = half - 2;
-    int K = 0;
+    const int endFront =
+        endBlock * kSeedInterval < lastFront ? endBlock * kSeedInterval : lastFront;
+    int K = firstBlock * kSeedInterval;
 
     // The smallest stage (n = 64) has the front points 1 and 2 only: two scalar leaps as in
     // the reference, and one 2-point run for the front, one for the mirrors.
@@ -499,7 +504,7 @@ void plainStage(int n, double* z) {
     // dependency chains overlap; only the second block can be the last, shorter one. (On two
     // lanes the butterflies dominate and pairing gains nothing.)
     if constexpr (W >= 4) {
-        for (; K + kSeedInterval < lastFront; K += 2 * kSeedInterval) {
+        for (; K + kSeedInterval < endFront; K += 2 * kSeedInterval) {
             const double sig[4] = {a.ss, a.ss3, a.ss, a.ss3};
             ChainOf<W, 8> ch(sig);
             Cs e[4], o[4];
@@ -507,7 +512,7 @@ void plainStage(int n, double* z) {
             seed(K + kSeedInterval, e + 2, o + 2);
             ch.set(e, o);
             const int end = K + kSeedInterval;
-            const int endSecond = end + kSeedInterval < lastFront ? end + kSeedInterval : lastFront;
+            const int endSecond = end + kSeedInterval < endFront ? end + kSeedInterval : endFront;
             const int k = plainRuns<W, Conj>(z, q, m, K + 1, endSecond - kSeedInterval, 2, ch);
             wOdd = ch.factor(true, 2);
             uOdd = ch.factor(true, 3);
@@ -515,18 +520,19 @@ void plainStage(int n, double* z) {
             plainRuns<W, Conj>(z, q, m, k, end, 1, ch);
         }
     }
-    for (; K < lastFront; K += kSeedInterval) {
+    for (; K < endFront; K += kSeedInterval) {
         const double sig[2] = {a.ss, a.ss3};
         ChainOf<W, 4> ch(sig);
         Cs e[2], o[2];
         seed(K, e, o);
         ch.set(e, o);
-        const int end = K + kSeedInterval < lastFront ? K + kSeedInterval : lastFront;
+        const int end = K + kSeedInterval < endFront ? K + kSeedInterval : endFront;
         plainRuns<W, Conj>(z, q, m, K + 1, end, 1, ch);
         wOdd = ch.factor(true, 0);
         uOdd = ch.factor(true, 1);
         wEven = ch.factor(false, 0);
     }
+    if (endBlock < stageSeedBlocks(n)) return;
 
     // Middle points: m/2-1 with the odd members, m/2+1 with their mirror forms.
     plainPoints<1, Conj>(z + 2 * (half - 1), q, wOdd, Cs{uOdd.re, -uOdd.im});
@@ -592,15 +598,16 @@ inline int twistedRuns(double* z, int q, int m, int k, int end, int used, Chain&
     return k;
 }
 
+// Seed blocks [firstBlock, endBlock), as in plainStage.
 template <int W>
-void twistedStage(int n, double* z) {
+void twistedStage(int n, double* z, int firstBlock, int endBlock) {
     const int m = n >> 3;
     const int q = n >> 2;
     const int half = m >> 1;
     const StepAngle a(n >> 1);
 
     // Point 0: factors 1, eps, 1, eps^3 (the reference's twisted4 without factors).
-    {
+    if (firstBlock == 0) {
         const Cs pa = ld<1>(z), pb = ld<1>(z + q), pc = ld<1>(z + 2 * q), pd = ld<1>(z + 3 * q);
         const Cs s = plusI(pa, pc), t = plusI(pb, pd);
         const Cs u = s, v{kSqrtHalf * (t.re - t.im), kSqrtHalf * (t.re + t.im)};
@@ -624,7 +631,9 @@ void twistedStage(int n, double* z) {
     // The members of the last seed block when its points are done.
     Cs last[4]{}, lastEven1{};
     const int lastFront = half - 2;
-    int K = 0;
+    const int endFront =
+        endBlock * kSeedInterval < lastFront ? endBlock * kSeedInterval : lastFront;
+    int K = firstBlock * kSeedInterval;
 
     // n = 64, as in the plain stage.
     if (lastFront == 2) {
@@ -657,7 +666,7 @@ void twistedStage(int n, double* z) {
     // Two seed blocks side by side as in the plain stage; with 8 doubles per member that pays
     // only where 8-lane vectors (and their 32 registers) are at hand.
     if constexpr (W == 8) {
-        for (; K + kSeedInterval < lastFront; K += 2 * kSeedInterval) {
+        for (; K + kSeedInterval < endFront; K += 2 * kSeedInterval) {
             const double sig[8] = {a.ss, a.ss, a.ss3, a.ss3, a.ss, a.ss, a.ss3, a.ss3};
             ChainOf<W, 16> ch(sig);
             Cs e[8], o[8];
@@ -665,24 +674,25 @@ void twistedStage(int n, double* z) {
             seed(K + kSeedInterval, e + 4, o + 4);
             ch.set(e, o);
             const int end = K + kSeedInterval;
-            const int endSecond = end + kSeedInterval < lastFront ? end + kSeedInterval : lastFront;
+            const int endSecond = end + kSeedInterval < endFront ? end + kSeedInterval : endFront;
             const int k = twistedRuns<W>(z, q, m, K + 1, endSecond - kSeedInterval, 2, ch);
             for (int f = 0; f < 4; ++f) last[f] = ch.factor(true, 4 + f);
             lastEven1 = ch.factor(false, 4);
             twistedRuns<W>(z, q, m, k, end, 1, ch);
         }
     }
-    for (; K < lastFront; K += kSeedInterval) {
+    for (; K < endFront; K += kSeedInterval) {
         const double sig[4] = {a.ss, a.ss, a.ss3, a.ss3};
         ChainOf<W, 8> ch(sig);
         Cs e[4], o[4];
         seed(K, e, o);
         ch.set(e, o);
-        const int end = K + kSeedInterval < lastFront ? K + kSeedInterval : lastFront;
+        const int end = K + kSeedInterval < endFront ? K + kSeedInterval : endFront;
         twistedRuns<W>(z, q, m, K + 1, end, 1, ch);
         for (int f = 0; f < 4; ++f) last[f] = ch.factor(true, f);
         lastEven1 = ch.factor(false, 0);
     }
+    if (endBlock < stageSeedBlocks(n)) return;
 
     // Middle points m/2-1 and m/2+1 with the odd members.
     {
@@ -704,11 +714,27 @@ void twistedStage(int n, double* z) {
 
 template <int W>
 void quarterStageW(int n, double* block) {
-    plainStage<W, false>(n, block);
+    plainStage<W, false>(n, block, 0, stageSeedBlocks(n));
 }
 template <int W>
 void quarterStageConjW(int n, double* block) {
-    plainStage<W, true>(n, block);
+    plainStage<W, true>(n, block, 0, stageSeedBlocks(n));
+}
+template <int W>
+void twistedStageW(int n, double* block) {
+    twistedStage<W>(n, block, 0, stageSeedBlocks(n));
+}
+template <int W>
+void quarterStagePartW(int n, double* block, int first, int end) {
+    plainStage<W, false>(n, block, first, end);
+}
+template <int W>
+void quarterStageConjPartW(int n, double* block, int first, int end) {
+    plainStage<W, true>(n, block, first, end);
+}
+template <int W>
+void twistedStagePartW(int n, double* block, int first, int end) {
+    twistedStage<W>(n, block, first, end);
 }
 
 }  // namespace

@@ -10,10 +10,15 @@ namespace oskelon::detail {
 
 const FftStages kAvx2Stages{simd::quarterStageW<4>,
                             simd::quarterStageConjW<4>,
-                            simd::twistedStage<4>,
+                            simd::twistedStageW<4>,
                             bitReverseBlocked,
                             bitReverseConjBlocked,
                             leaves::leavesPlainW<leaves::V4>,
-                            leaves::leavesTwistedW<leaves::V4>};
+                            leaves::leavesTwistedW<leaves::V4>,
+                            simd::quarterStagePartW<4>,
+                            simd::quarterStageConjPartW<4>,
+                            simd::twistedStagePartW<4>,
+                            bitReverseBlockedPart,
+                            bitReverseConjBlockedPart};
 
 }  // namespace oskelon::detail

@@ -10,10 +10,15 @@ namespace oskelon::detail {
 
 const FftStages kAvx512Stages{simd::quarterStageW<8>,
                               simd::quarterStageConjW<8>,
-                              simd::twistedStage<8>,
+                              simd::twistedStageW<8>,
                               bitReverseBlocked,
                               bitReverseConjBlocked,
                               leaves::leavesPlainW<leaves::V8>,
-                              leaves::leavesTwistedW<leaves::V8>};
+                              leaves::leavesTwistedW<leaves::V8>,
+                              simd::quarterStagePartW<8>,
+                              simd::quarterStageConjPartW<8>,
+                              simd::twistedStagePartW<8>,
+                              bitReverseBlockedPart,
+                              bitReverseConjBlockedPart};
 
 }  // namespace oskelon::detail

@@ -8,9 +8,17 @@
 namespace oskelon::detail {
 
 // The fixed kernels stay the scalar ones: their vector form is written for 256-bit halves.
-const FftStages kSse2Stages{simd::quarterStageW<2>, simd::quarterStageConjW<2>,
-                            simd::twistedStage<2>,  bitReverseBlocked,
-                            bitReverseConjBlocked,  leavesPlain,
-                            leavesTwisted};
+const FftStages kSse2Stages{simd::quarterStageW<2>,
+                            simd::quarterStageConjW<2>,
+                            simd::twistedStageW<2>,
+                            bitReverseBlocked,
+                            bitReverseConjBlocked,
+                            leavesPlain,
+                            leavesTwisted,
+                            simd::quarterStagePartW<2>,
+                            simd::quarterStageConjPartW<2>,
+                            simd::twistedStagePartW<2>,
+                            bitReverseBlockedPart,
+                            bitReverseConjBlockedPart};
 
 }  // namespace oskelon::detail
