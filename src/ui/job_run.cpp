@@ -8,7 +8,7 @@
 namespace oskelon::ui {
 
 JobRun::JobRun(MainDialog& window, JobOptions options)
-    : bridge_(window, *this), job_(bridge_, stop_, std::move(options)) {}
+    : threads_(options.threads), bridge_(window, *this), job_(bridge_, stop_, std::move(options)) {}
 
 JobRun::~JobRun() {
     if (thread_.joinable()) {

@@ -43,6 +43,9 @@ class JobRun : public QObject {
     void halt();
     bool halted() const { return bridge_.detached(); }
 
+    // The threads the job computes on (its options' count).
+    int threads() const { return threads_; }
+
     // The job's run() has returned; the thread is about to end.
     bool hasEnded() const { return ended_.load(std::memory_order_acquire); }
     // Waits for the thread; immediate once hasEnded() (or ended() has arrived).
@@ -60,6 +63,7 @@ class JobRun : public QObject {
     void ended();
 
   private:
+    int threads_;
     StopToken stop_;
     WindowBridge bridge_;
     CalcJob job_;

@@ -1,6 +1,7 @@
 #include "ui/main_dialog.h"
 
 #include <QAbstractItemView>
+#include <QActionGroup>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
@@ -15,10 +16,12 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStyledItemDelegate>
+#include <QThread>
 #include <algorithm>
 
 #include "calc/records_view.h"
 #include "calc/sizes.h"
+#include "calc/thread_choice.h"
 #include "records/record_store.h"
 #include "records/registry_key.h"
 #include "records/store_notice.h"
@@ -68,7 +71,7 @@ QPushButton* makeButton(const char* caption, QWidget* parent) {
 
 // Layout in dialog units (x, y, width, height), from the window template: 150 x 257 with the
 // controls below; the progress bar and the status line are added under the group box.
-MainDialog::MainDialog(std::shared_ptr<MessagePresenter> presenter)
+MainDialog::MainDialog(std::shared_ptr<MessagePresenter> presenter, int usableThreads)
     : QDialog(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       presenter_(presenter ? std::move(presenter) : std::make_shared<BoxPresenter>()),
@@ -80,7 +83,9 @@ MainDialog::MainDialog(std::shared_ptr<MessagePresenter> presenter)
       stopButton_(makeButton("Stop", this)),
       sizeCombo_(new QComboBox(this)),
       progressBar_(new QProgressBar(this)),
-      statusLine_(new QLabel(this)) {
+      statusLine_(new QLabel(this)),
+      // The toolkit counts the CPUs of this process's affinity mask.
+      usableThreads_(std::max(1, usableThreads > 0 ? usableThreads : QThread::idealThreadCount())) {
     setWindowTitle(QString::fromLatin1(kWindowCaption));
     setFont(uiFont());
     const DialogUnits units(font());
@@ -256,12 +261,15 @@ void MainDialog::OnCalc() {
     job_.reset();
 
     jobSizeIndex_ = -1;
+    jobThreads_ = threads_;
     progressBar_->setRange(0, 1);
     progressBar_->setValue(0);
     setStatus(QString());
     statusLine_->setToolTip(QString());
     jobActive_ = true;
-    job_ = std::make_unique<JobRun>(*this, jobOptions_);
+    JobOptions options = jobOptions_;
+    options.threads = jobThreads_;
+    job_ = std::make_unique<JobRun>(*this, std::move(options));
     connect(job_.get(), &JobRun::ended, this, &MainDialog::onJobEnded);
     job_->start();
 }
@@ -271,7 +279,7 @@ void MainDialog::jobReadSize(int sizeIndex) {
     if (sizeIndex < 0 || sizeIndex >= kSizeCount) return;
     progressBar_->setRange(0, kRunLinesBesidesLoops + CalcJob::expectedIterations(sizeIndex));
     progressBar_->setValue(0);
-    setStatus(QStringLiteral("%1: running...").arg(fromUtf8(SizeDisplayName(sizeIndex))));
+    setStatus(QStringLiteral("%1: running...").arg(runName()));
 }
 
 void MainDialog::OnStop() {
@@ -286,7 +294,7 @@ void MainDialog::OnStop() {
     workingSet_.releaseAll();
     jobActive_ = false;
     stopping_ = false;
-    setStatus(QStringLiteral("%1: stopped").arg(fromUtf8(SizeDisplayName(jobSizeIndex_))));
+    setStatus(QStringLiteral("%1: stopped").arg(runName()));
     if (!closing_) {
         EnableButton(MainButton::Calc, true);
         EnableButton(MainButton::Record, true);
@@ -314,7 +322,7 @@ void MainDialog::finishJob() {
     workingSet_.releaseAll();  // empty already unless the job ended abnormally
     jobActive_ = false;
     const unsigned exitCode = job_->exitCode();
-    const QString name = fromUtf8(SizeDisplayName(jobSizeIndex_));
+    const QString name = runName();
     switch (exitCode) {
         case kJobComplete:
         case kJobOutputFailed: {
@@ -383,11 +391,36 @@ std::unique_ptr<QMenu> MainDialog::makeContextMenu() {
     auto menu = std::make_unique<QMenu>(this);
     QAction* about = menu->addAction(QString::fromUtf8(kAboutMenuItem));
     connect(about, &QAction::triggered, this, &MainDialog::showAbout);
+    menu->addSeparator();
+    // Children of the menu, so they go with it.
+    QMenu* threads = menu->addMenu(QString::fromLatin1(kThreadsMenuTitle));
+    auto* group = new QActionGroup(threads);
+    for (const int count : threadChoices(usableThreads_)) {
+        QAction* item = threads->addAction(fromUtf8(threadChoiceLabel(count, usableThreads_)));
+        item->setCheckable(true);
+        item->setChecked(count == threads_);
+        item->setData(count);
+        group->addAction(item);
+        connect(item, &QAction::triggered, this, [this, count] { chooseThreads(count); });
+    }
+    threads->setEnabled(!jobActive_);
     return menu;
+}
+
+void MainDialog::chooseThreads(int count) {
+    if (jobActive_ || count < 1 || count == threads_) return;
+    threads_ = count;
+    // Says which runs come next, in place of the last run's line.
+    setStatus(count == 1 ? QString() : fromUtf8(threadCountText(count)));
+    statusLine_->setToolTip(QString());
 }
 
 void MainDialog::setStatus(const QString& text) {
     statusLine_->setText(text);
+}
+
+QString MainDialog::runName() const {
+    return fromUtf8(runStatusName(sizeCombo_->itemText(jobSizeIndex_).toStdString(), jobThreads_));
 }
 
 // ---- Window events ----

@@ -48,8 +48,10 @@ class MainDialog : public QDialog, public JobHost {
     Q_OBJECT
 
   public:
-    // presenter: the message boxes (nullptr: the real ones).
-    explicit MainDialog(std::shared_ptr<MessagePresenter> presenter = nullptr);
+    // presenter: the message boxes (nullptr: the real ones). usableThreads: the CPUs the thread
+    // choice counts as all (below 1: the CPUs this process may run on).
+    explicit MainDialog(std::shared_ptr<MessagePresenter> presenter = nullptr,
+                        int usableThreads = 0);
     // Halts a running job and waits for its thread (a fraction of a second) before anything of
     // the window goes; the working set is freed with the window.
     ~MainDialog() override;
@@ -67,8 +69,15 @@ class MainDialog : public QDialog, public JobHost {
     std::string SizeDisplayName(int sizeIndex) override;
     WorkingSet& workingSet() override { return workingSet_; }
 
-    // Applies to the runs started from now on (the tests point the output file elsewhere).
+    // Applies to the runs started from now on (the tests point the output file elsewhere); their
+    // thread count is the window's choice, not options.threads.
     void setJobOptions(JobOptions options) { jobOptions_ = std::move(options); }
+
+    // The thread count of the runs started from now on: 1 (the classic run) until the user
+    // chooses another in the context menu's "Threads" submenu.
+    int threads() const { return threads_; }
+    // What "all" threads means here: the CPUs this process may run on.
+    int usableThreads() const { return usableThreads_; }
 
     const std::string& resultText() const { return resultText_; }
     // A job has started and its end has not yet been taken in.
@@ -85,7 +94,8 @@ class MainDialog : public QDialog, public JobHost {
     QProgressBar* progressBar() const { return progressBar_; }
     QLabel* statusLine() const { return statusLine_; }
 
-    // The window's context menu: the About item.
+    // The window's context menu: the About item, then the "Threads" submenu with the counts of
+    // threadChoices(), the chosen one checked; the submenu is disabled while a job runs.
     std::unique_ptr<QMenu> makeContextMenu();
 
     // Puts text on the clipboard as plain text, unchanged (its CR LF line ends included).
@@ -98,6 +108,9 @@ class MainDialog : public QDialog, public JobHost {
     void OnCopyCommand();  // Ctrl+C: copies exactly when "Copy" is enabled
     void OnRecord();
     void showAbout();  // the About box, modal
+    // The thread count for the next runs; ignored while a job runs (the menu is disabled then,
+    // and a run keeps the count it started with). The status line shows a count other than 1.
+    void chooseThreads(int count);
 
   signals:
     // A line has been added to the list (by the records view or the job).
@@ -128,6 +141,8 @@ class MainDialog : public QDialog, public JobHost {
     // Runs the event loop until the current job's thread has ended.
     void waitForJobEnd();
     void setStatus(const QString& text);
+    // The current run's name in the status line: its size, and its threads beyond one.
+    QString runName() const;
     QWidget* messageParent();
 
     std::shared_ptr<MessagePresenter> presenter_;
@@ -151,6 +166,9 @@ class MainDialog : public QDialog, public JobHost {
     bool stopping_ = false;
     bool closing_ = false;
     int jobSizeIndex_ = -1;
+    int threads_ = 1;
+    int usableThreads_;
+    int jobThreads_ = 1;  // the current or last run's
     double lastRunMilliseconds_ = -1;
 };
 
