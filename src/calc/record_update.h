@@ -14,7 +14,11 @@ namespace oskelon {
 // receives a record), writes seconds, code and os. The three values are read and written in one
 // exclusive transaction, so two runs finishing at once never mix their values. The key stays
 // open for the caller.
+//
+// threads > 1: the multi-threaded best of the size and thread count instead, whose missing
+// seconds value means "none yet" (any time is a record); a new record also lists the count in
+// the store's index. The classic values are never touched then.
 void updateRecord(RegistryKey& key, int sizeIndex, std::uint32_t totalSeconds, ResultCode code,
-                  const OsVersion& version);
+                  const OsVersion& version, int threads = 1);
 
 }  // namespace oskelon

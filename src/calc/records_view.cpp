@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "calc/sizes.h"
 #include "records/record_store.h"
@@ -39,6 +40,7 @@ void ShowRecords(RecordsHost& host) {
     host.ClearResultText();
 
     StoredRecord records[kSizeCount];
+    std::vector<ThreadRecord> threadRecords;
     {
         RegistryKey key(RootKey::CurrentUser, recordsKeyPath);
         RecordNames names;
@@ -54,6 +56,7 @@ void ShowRecords(RecordsHost& host) {
                 records[i].os[0] = '\0';
             }
         }
+        threadRecords = ReadThreadRecords(key);
     }
 
     addLine(host, "<Oskelon result>", "\r\n\r\n");
@@ -71,6 +74,25 @@ void ShowRecords(RecordsHost& host) {
         addLine(host, "[total]:" + std::to_string(shownSeconds) + "s", "\r\n");
         addLine(host, std::string("[code]:") + record.code, "\r\n");
         addLine(host, std::string("[os]:") + record.os, "\r\n\r\n");
+        host.AddListLine("");
+    }
+
+    // The multi-threaded bests, in the same form, after the classic ones and only when there are
+    // any (a store without them shows exactly the classic view).
+    if (threadRecords.empty()) return;
+    addLine(host, "<Oskelon multi-threaded result>", "\r\n\r\n");
+    host.AddListLine("");
+    for (const ThreadRecord& record : threadRecords) {
+        std::string title = "<";
+        title += host.SizeDisplayName(record.sizeIndex);
+        title += ' ';
+        title += std::to_string(record.threads);
+        title += " threads>";
+        addLine(host, title, "\r\n");
+        addLine(host, "[total]:" + std::to_string(static_cast<std::int32_t>(record.seconds)) + "s",
+                "\r\n");
+        addLine(host, "[code]:" + record.code, "\r\n");
+        addLine(host, "[os]:" + record.os, "\r\n\r\n");
         host.AddListLine("");
     }
 }
