@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <new>
+#include <system_error>
 
 #include "calc/agm_formula.h"
 #include "calc/checkpoints.h"
@@ -133,6 +135,7 @@ unsigned CalcJob::runSteps() {
         return kJobInvalidSize;
     }
     const int sizeIndex = sizeIndex_;
+    threads_ = options_.threads > 1 ? options_.threads : 1;
     progress("initializing...", "initializing...\r\n");
     const int fftLength = transformLengthFor(requestedLength(sizeIndex));
     const int wc = fftLength + 2;
@@ -143,14 +146,23 @@ unsigned CalcJob::runSteps() {
         const std::size_t bytes = slot < WorkingSet::kNumbers
                                       ? mpNumberBytes(wc)
                                       : sizeof(double) * static_cast<std::size_t>(wc);
-        if (!ws.allocate(slot, bytes)) {
-            ws.releaseAll();
-            enableButtons(false, true);
-            checkStop();
-            host_.ShowAppMessage("Allocation Failure!");
-            return kJobAllocationFailure;
+        if (!ws.allocate(slot, bytes)) return allocationFailure();
+    }
+    // The threads of a multi-threaded run start with the working set: a thread that cannot be
+    // started is memory that cannot be had. One thread: no pool at all, the classic run.
+    std::unique_ptr<WorkPool> pool;
+    if (threads_ > 1) {
+        try {
+            pool = options_.makePool ? options_.makePool(threads_, options_.onWorkerStart)
+                                     : std::make_unique<WorkPool>(threads_, options_.onWorkerStart);
+        } catch (const std::system_error&) {
+            return allocationFailure();
+        } catch (const std::bad_alloc&) {
+            return allocationFailure();
         }
     }
+    // The arithmetic of this thread spreads its steps over the pool (none: in order, here).
+    const ActivePoolScope poolScope(pool.get());
     checkStop();
     host_.EnableButton(MainButton::Stop, true);
 
@@ -170,7 +182,14 @@ unsigned CalcJob::runSteps() {
     const std::string memoryLine = format("use memory %d KB", memoryKb);
     progress(memoryLine, memoryLine + "\r\n");
     const std::string digitsLine = format("calculating PI in %d digits...", fftLength * dpw);
-    progress(digitsLine, digitsLine + "\r\n\r\n");
+    if (threads_ > 1) {
+        // A multi-threaded run says so in its log; the blank line still ends the plan.
+        progress(digitsLine, digitsLine + "\r\n");
+        const std::string threadsLine = format("use %d threads", threads_);
+        progress(threadsLine, threadsLine + "\r\n\r\n");
+    } else {
+        progress(digitsLine, digitsLine + "\r\n\r\n");
+    }
     checkStop();
     host_.AddListLine("");
 
@@ -214,7 +233,8 @@ unsigned CalcJob::runSteps() {
     const bool wrong =
         firstWrongIteration_ != 0 || digitsVerdict_.status == DigitsVerdict::Status::Wrong;
     if (!wrong) {
-        stop_.runUnlessStopped([&] { updateRecord(key, sizeIndex, totalSeconds_, code, version); });
+        stop_.runUnlessStopped(
+            [&] { updateRecord(key, sizeIndex, totalSeconds_, code, version, threads_); });
     }
     if (const std::string notice = takeStoreNotice(); !notice.empty()) {
         checkStop();
@@ -227,6 +247,16 @@ unsigned CalcJob::runSteps() {
     host_.ShowMessage("end of calculating");
     key.Close();
     return written ? kJobComplete : kJobOutputFailed;
+}
+
+// The working set (or a thread) could not be had: everything obtained is freed once, the
+// buttons are as at the end of a run, and the message is shown.
+unsigned CalcJob::allocationFailure() {
+    host_.workingSet().releaseAll();
+    enableButtons(false, true);
+    checkStop();
+    host_.ShowAppMessage("Allocation Failure!");
+    return kJobAllocationFailure;
 }
 
 std::string CalcJob::verdictText() const {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "calc/pi_verifier.h"
 #include "calc/result_code.h"
 #include "calc/stop_token.h"
+#include "parallel/work_pool.h"
 
 namespace oskelon {
 
@@ -51,7 +53,15 @@ struct JobOptions {
     // would.
     int forcedDigitsPerWord = 0;
     int corruptAfterIteration = 0;
-    int threads = 1;  // threads of the arithmetic; 1 is the classic run
+    // Threads of the arithmetic. 1 (or less) is the classic run: no pool at all. More start a
+    // WorkPool with the working set; its results are the same bits, its records kept apart.
+    int threads = 1;
+    // Called first on each of the pool's workers with its index 1 .. threads-1 (to name or pin
+    // it); must not throw.
+    WorkPool::WorkerStart onWorkerStart;
+    // Test seam: makes the pool instead of the WorkPool constructor (to make a thread fail to
+    // start, by throwing std::system_error).
+    std::function<std::unique_ptr<WorkPool>(int threads, WorkPool::WorkerStart)> makePool;
 };
 
 class CalcJob {
@@ -64,6 +74,7 @@ class CalcJob {
     // The values of the last run, for the host's status display.
     int sizeIndex() const { return sizeIndex_; }
     int digitsPerWord() const { return digitsPerWord_; }
+    int threads() const { return threads_; }  // of the arithmetic, 1 for the classic run
     std::uint32_t totalSeconds() const { return totalSeconds_; }
     ResultCode resultCode() const { return resultCode_; }
     const std::string& osText() const { return osText_; }
@@ -89,6 +100,7 @@ class CalcJob {
     class FormulaSteps;
 
     unsigned runSteps();
+    unsigned allocationFailure();
     void progress(const std::string& listLine, const std::string& text);
     void checkStop() const;
     void enableButtons(bool stopOn, bool othersOn);
@@ -99,6 +111,7 @@ class CalcJob {
     JobOptions options_;
     int sizeIndex_ = -1;
     int digitsPerWord_ = 0;
+    int threads_ = 1;
     std::uint32_t totalSeconds_ = 0;
     ResultCode resultCode_ = 0;
     std::string osText_;
