@@ -5,7 +5,9 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -14,6 +16,7 @@
 #include "calc/pi_verifier.h"
 #include "calc/records_view.h"
 #include "calc/sizes.h"
+#include "cli/cpu_set.h"
 #include "cli/exit_codes.h"
 #include "cli/run_environment.h"
 #include "cli/run_report.h"
@@ -21,6 +24,7 @@
 #include "cli/size_argument.h"
 #include "cli/stability_run.h"
 #include "cli/terminal_host.h"
+#include "cli/thread_argument.h"
 #include "fft/fft_path.h"
 #include "oskelon_version.h"
 #include "records/record_store.h"
@@ -41,6 +45,7 @@ struct RunSettings {
     std::string resultTextPath;
     std::string jsonPath;
     bool jsonLines = false;
+    int threads = 1;  // of the arithmetic; 1 is the classic run
 };
 
 // A records store that could not be used is told once, on the error stream.
@@ -110,6 +115,19 @@ int runJob(const RunSettings& settings) {
             host.printEvent(event.dump());
         };
     }
+    options.threads = settings.threads;
+    // The pool's threads carry names of their own (ps -L, top -H, debuggers).
+    options.onWorkerStart = [](int index) {
+        nameCurrentThread("oskelon-pool" + std::to_string(index));
+    };
+    // Test seam: the threads of a multi-threaded run cannot be started, as when the system has
+    // none left to give.
+    if (testSeamText(TestSeam::FailThreadStart)) {
+        options.makePool = [](int, WorkPool::WorkerStart) -> std::unique_ptr<WorkPool> {
+            throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again),
+                                    "thread start refused");
+        };
+    }
     CalcJob job(host, stop, options);
     std::atomic<bool> finished{false};
     unsigned jobExit = 0;
@@ -177,6 +195,25 @@ int showRecords() {
     return kExitOk;
 }
 
+// The multi-threaded bests, one line each: size, thread count, time, code and os.
+int showThreadRecords() {
+    TerminalHost host(kDefaultSizeIndex, stdout, stderr);
+    checkStore(host);
+    std::vector<ThreadRecord> records;
+    {
+        RegistryKey key(RootKey::CurrentUser, recordsKeyPath);
+        records = ReadThreadRecords(key);
+    }
+    tellStoreNotice();
+    if (records.empty()) host.printLine("no multi-threaded records");
+    for (const ThreadRecord& r : records) {
+        host.printLine("size " + std::to_string(r.sizeIndex) + " (" + sizeDisplayName(r.sizeIndex) +
+                       "), " + std::to_string(r.threads) + " threads: " +
+                       std::to_string(r.seconds) + " s, code " + r.code + ", os " + r.os);
+    }
+    return kExitOk;
+}
+
 // Checks an existing result file and says its size, digits and verdict.
 int verifyFile(const std::string& path) {
     const DigitsVerdict v = verifyPiFile(path);
@@ -226,6 +263,12 @@ int runCommand(int argc, char** argv) {
                    "after a completed run, write a JSON report (timing, clock check, code, "
                    "verdict, digests) to FILE")
         ->type_name("FILE");
+    std::string threadsText;
+    app.add_option("--threads", threadsText,
+                   "run the arithmetic on N threads, or on \"all\" the CPUs this process may "
+                   "use (default: 1, the classic run); the digits are the same, the records of "
+                   "multi-threaded runs are kept apart")
+        ->type_name("N|all");
     app.add_flag("--json-lines", settings.jsonLines,
                  "print progress events as JSON lines instead of text lines");
     bool showCpu = false;
@@ -235,6 +278,9 @@ int runCommand(int argc, char** argv) {
     StabilityArguments stability;
     addStabilityOptions(app, stability);
     CLI::App* records = app.add_subcommand("records", "print the stored best time of every size");
+    bool recordsThreads = false;
+    records->add_flag("--threads", recordsThreads,
+                      "print the multi-threaded bests instead: size, thread count, time, code, os");
     CLI::App* verify = app.add_subcommand("verify", "check an existing result file");
     std::string verifyPath = "pi.dat";
     verify->add_option("file", verifyPath, "the file to check (default: pi.dat)");
@@ -275,7 +321,7 @@ int runCommand(int argc, char** argv) {
         std::printf("transform path: %s\n", oskelon::fftPathName(oskelon::activeFftPath()));
         return kExitOk;
     }
-    if (records->parsed()) return showRecords();
+    if (records->parsed()) return recordsThreads ? showThreadRecords() : showRecords();
     if (verify->parsed()) return verifyFile(verifyPath);
 
     const std::optional<int> sizeIndex = parseSizeArgument(sizeText);
@@ -285,7 +331,25 @@ int runCommand(int argc, char** argv) {
         return kExitUsage;
     }
     settings.sizeIndex = *sizeIndex;
+    if (app.count("--threads") > 0) {
+        std::string reason;
+        const std::optional<int> threads =
+            parseThreadArgument(threadsText, static_cast<int>(allowedCpus().size()), &reason);
+        if (!threads) {
+            std::fprintf(stderr, "oskelon-cli: error: %s\n", reason.c_str());
+            return kExitUsage;
+        }
+        settings.threads = *threads;
+    }
     if (stability.given()) {
+        // Each instance of the stability test is one pinned thread on a CPU of its own.
+        if (settings.threads > 1) {
+            std::fputs(
+                "oskelon-cli: error: --threads runs one computation on several threads; the "
+                "stability test runs one thread per instance (use --instances)\n",
+                stderr);
+            return kExitUsage;
+        }
         if (!settings.resultTextPath.empty() || !settings.jsonPath.empty()) {
             std::fputs(
                 "oskelon-cli: error: --result-text and --json report a single run, not a "

@@ -15,12 +15,13 @@ struct SeamInfo {
     const char* effect;  // what the run does instead; the value follows it
 };
 
-constexpr std::array<SeamInfo, 5> kSeams = {{
+constexpr std::array<SeamInfo, 6> kSeams = {{
     {"OSKELON_INJECT_ERROR_AFTER_ITERATION", "the result is made wrong after iteration"},
     {"OSKELON_INJECT_ERROR_CPU", "the injected error comes only on CPU"},
     {"OSKELON_INJECT_ERROR_RUN", "the injected error comes only in run"},
     {"OSKELON_FAIL_ALLOCATION_SLOT", "the allocation fails at working-set slot"},
     {"OSKELON_MEMINFO", "the available memory is read from"},
+    {"OSKELON_FAIL_THREAD_START", "the threads of a multi-threaded run fail to start; value"},
 }};
 
 std::array<bool, kSeams.size()> announced{};

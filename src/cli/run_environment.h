@@ -13,7 +13,8 @@ enum class TestSeam {
     InjectErrorCpu,             // OSKELON_INJECT_ERROR_CPU: that error only on CPU N
     InjectErrorRun,             // OSKELON_INJECT_ERROR_RUN: that error only in run N
     FailAllocationSlot,         // OSKELON_FAIL_ALLOCATION_SLOT: the allocation of slot N fails
-    Meminfo                     // OSKELON_MEMINFO: the available memory read from that file
+    Meminfo,                    // OSKELON_MEMINFO: the available memory read from that file
+    FailThreadStart             // OSKELON_FAIL_THREAD_START: a run's threads cannot be started
 };
 
 // The seam's value, or nullopt when its variable is unset or empty. A value found is announced

@@ -59,6 +59,7 @@ nlohmann::json runReport(const CalcJob& job, int exitCode, bool outputWritten) {
           {"displayName", sizeDisplayName(job.sizeIndex())}}},
         {"digits", v.digits},
         {"digitsPerWord", job.digitsPerWord()},
+        {"threads", job.threads()},
         {"cpu", cpuModelName()},
         {"transformPath", transformPathName()},
         {"os", job.osText()},
