@@ -17,6 +17,7 @@
 #include "fft/rounded_sincos.h"
 #include "mp/carry_blocks.h"
 #include "mp/interrupt.h"
+#include "mp/word_blocks.h"
 
 namespace oskelon {
 namespace {
@@ -25,11 +26,19 @@ namespace {
 // pair. No table: the twiddles follow the two-term recurrence
 //     wkr(j-2) = wkr(j+2) + step*wki(j),  wki(j-2) = wki(j+2) + step*(1/2 - wkr(j)),
 // step = 2 sin(2 pi/n), restarted from closed forms every 128 pairs so that rounding drift never
-// spans more than 128 pairs.
-template <typename PairFn>
-inline void forEachPair(int n, PairFn&& visit) {
+// spans more than 128 pairs. Those restarts cut the pairs into segments (segment s starts at
+// top = n/2 - 256 s) whose twiddles depend on nothing but n and s, so any range of segments can be
+// visited on its own with the same operations per pair.
+constexpr int kPairsPerSegment = 128;
+
+inline int pairSegments(int n) {
     const int half = n / 2;
-    if (half - 2 < 2) return;
+    return half - 2 < 2 ? 0 : (half - 2 + 2 * kPairsPerSegment - 1) / (2 * kPairsPerSegment);
+}
+
+template <typename PairFn>
+inline void forEachPairInSegments(int n, int firstSegment, int endSegment, PairFn& visit) {
+    const int half = n / 2;
     const double pi = 3.141592653589793;
     const SinCos sc1 = roundedSinCos(pi / n);
     const double s1 = sc1.sin;
@@ -38,12 +47,21 @@ inline void forEachPair(int n, PairFn&& visit) {
     const double f = s1 * c1;
     const double step = 4.0 * f;
 
-    // Values at top (prevR, prevI) and at top-2 (curR, curI).
-    double prevR = 0.0, prevI = 0.0;
-    double curR = e, curI = f;
-    int top = half;
-    for (;;) {
-        const int o = std::max(top - 256, 2);
+    for (int segment = firstSegment; segment < endSegment; ++segment) {
+        const int top = half - 2 * kPairsPerSegment * segment;
+        // Values at top (prevR, prevI) and at top-2 (curR, curI).
+        double prevR = 0.0, prevI = 0.0;
+        double curR = e, curI = f;
+        if (segment > 0) {
+            const SinCos sco = roundedSinCos(pi * top / n);
+            const double h = 0.5 * sco.cos;
+            const double t = 0.5 * sco.sin;
+            prevR = 0.5 - t;
+            prevI = h;
+            curR = 0.5 - (t * (1.0 - 2.0 * e) - h * (2.0 * f));
+            curI = h * (1.0 - 2.0 * e) + t * (2.0 * f);
+        }
+        const int o = std::max(top - 2 * kPairsPerSegment, 2);
         for (int j = top - 2;; j -= 2) {
             visit(j, curR, curI);
             if (j == o) break;
@@ -54,16 +72,26 @@ inline void forEachPair(int n, PairFn&& visit) {
             curR = nextR;
             curI = nextI;
         }
-        if (o == 2) break;
-        top = o;
-        const SinCos sco = roundedSinCos(pi * o / n);
-        const double h = 0.5 * sco.cos;
-        const double t = 0.5 * sco.sin;
-        prevR = 0.5 - t;
-        prevI = h;
-        curR = 0.5 - (t * (1.0 - 2.0 * e) - h * (2.0 * f));
-        curI = h * (1.0 - 2.0 * e) + t * (2.0 * f);
     }
+}
+
+// From this length on the pairs are visited as parts on the active pool, kSegmentsPerPart
+// segments (4096 positions on each side) per part. Each pair writes only its own four elements.
+constexpr int kSpreadPairsFrom = 1 << 15;
+constexpr int kSegmentsPerPart = 16;
+
+template <typename PairFn>
+inline void forEachPair(int n, PairFn&& visit) {
+    const int segments = pairSegments(n);
+    if (!detail::spreadWorthIt(n, kSpreadPairsFrom)) {
+        forEachPairInSegments(n, 0, segments, visit);
+        return;
+    }
+    const int parts = (segments + kSegmentsPerPart - 1) / kSegmentsPerPart;
+    forEachPart(parts, [&](int part) {
+        forEachPairInSegments(n, part * kSegmentsPerPart,
+                              std::min(segments, (part + 1) * kSegmentsPerPart), visit);
+    });
 }
 
 struct Complex {
@@ -175,6 +203,24 @@ void splitAndMultiplyInto(int n, double* a, double* q) {
     });
 }
 
+// Balanced digits: each word v (plus carry) goes in as v or v - radix, so that every element from
+// 3 on lies in [-radix/2, radix/2). A word of radix/2 or more passes a carry on, a word of
+// radix/2 - 1 passes on one it receives.
+struct BalancedRule {
+    const std::int16_t* w;  // w[start + j - 1] is the word of element j
+    int start;
+    double* array;
+    int radix;
+    int value(int j) const { return w[start + j - 1]; }
+    bool generates(int t) const { return t >= radix / 2; }
+    bool propagates(int t) const { return t == radix / 2 - 1; }
+    void put(int j, int t, int c) const {
+        // Without a branch: random digits would mispredict half the time.
+        const int v = t + c;
+        array[j] = v - (radix & -static_cast<int>(v >= radix / 2));
+    }
+};
+
 struct ToDoubles {
     [[gnu::always_inline]] static void run(int count, int radix, int n, int start,
                                            const MpNumber* numberPointer, double* array) {
@@ -189,24 +235,8 @@ struct ToDoubles {
         array[n + 1] = static_cast<double>(number.sign) * w0;
         std::fill(array + c + 1, array + n + 1, 0.0);
         if (c > 1) {
-            // Balanced digits: each word v (plus carry) goes in as v or v - radix, so that every
-            // element from 3 on lies in [-radix/2, radix/2). A word of radix/2 or more passes a
-            // carry on, a word of radix/2 - 1 passes on one it receives.
-            struct Rule {
-                const std::int16_t* w;  // w[start + j - 1] is the word of element j
-                int start;
-                double* array;
-                int radix;
-                int value(int j) const { return w[start + j - 1]; }
-                bool generates(int t) const { return t >= radix / 2; }
-                bool propagates(int t) const { return t == radix / 2 - 1; }
-                void put(int j, int t, int c) const {
-                    // Without a branch: random digits would mispredict half the time.
-                    const int v = t + c;
-                    array[j] = v - (radix & -static_cast<int>(v >= radix / 2));
-                }
-            };
-            const int carry = detail::resolveCarries(3, c + 1, 0, Rule{w, start, array, radix});
+            const int carry =
+                detail::resolveCarries(3, c + 1, 0, BalancedRule{w, start, array, radix});
             array[2] = w[start + 1] + carry;
         }
         array[1] = w0;
@@ -214,9 +244,81 @@ struct ToDoubles {
     }
 };
 
+// Elements lo .. hi-1 of the conversion with an incoming carry of 0; returns the carry out of lo.
+struct ToDoublesBlock {
+    [[gnu::always_inline]] static int run(int lo, int hi, int radix, int start,
+                                          const std::int16_t* w, double* array) {
+        return detail::resolveCarries(lo, hi, 0, BalancedRule{w, start, array, radix});
+    }
+};
+
+// Adds an incoming carry of 0 or 1 to the balanced elements lo .. hi-1 converted with carry 0 and
+// returns the carry that then leaves element lo. The serial conversion writes the unique digits in
+// [-radix/2, radix/2) of the block's words plus its carry, and so does this: the last element
+// takes the 1, and only an element that reaches radix/2 becomes -radix/2 and passes it on. A block
+// that generated a carry starts with an element <= -1, which cannot reach radix/2, so the carry out
+// stays 0 or 1.
+int addBalancedCarry(int carry, int radix, double* array, int lo, int hi) {
+    for (int j = hi - 1; j >= lo && carry != 0; --j) {
+        const double v = array[j] + 1.0;
+        if (v == radix / 2) {
+            array[j] = -(radix / 2);
+        } else {
+            array[j] = v;
+            carry = 0;
+        }
+    }
+    return carry;
+}
+
+// From this length on a conversion is spread over the active pool: blocks of at least
+// kConversionBlock elements for the digits, of kFillBlock for the zeros above them.
+constexpr int kSpreadConversionFrom = 1 << 15;
+constexpr int kConversionBlock = 8192;
+constexpr int kFillBlock = 16384;
+
+void toDoublesSpread(int count, int radix, int n, int start, const MpNumber& number,
+                     double* array) {
+    const std::int16_t* w = number.words();
+    int c = 0;
+    int w0 = 0;
+    if (start < count) {
+        w0 = w[start];
+        c = std::min(n / 2 + 1, count - start);
+    }
+    array[n + 1] = static_cast<double>(number.sign) * w0;
+    const detail::BlockSplit digits =
+        detail::splitIntoBlocks(3, c > 1 ? c + 1 : 3, kConversionBlock, 8);
+    const detail::BlockSplit zeros = detail::splitIntoBlocks(c + 1, n + 1, kFillBlock, 8);
+    int carries[detail::kMaxWordBlocks];
+    forEachPart(digits.count + zeros.count, [&](int part) {
+        if (part < digits.count) {
+            carries[part] = detail::runCarryLoop<ToDoublesBlock>(
+                digits.begin(part), digits.end(part), radix, start, w, array);
+        } else {
+            const int b = part - digits.count;
+            std::fill(array + zeros.begin(b), array + zeros.end(b), 0.0);
+        }
+    });
+    if (c > 1) {
+        int carry = 0;
+        for (int b = digits.count - 1; b >= 0; --b) {
+            carry =
+                carries[b] + addBalancedCarry(carry, radix, array, digits.begin(b), digits.end(b));
+        }
+        array[2] = w[start + 1] + carry;
+    }
+    array[1] = w0;
+    array[0] = static_cast<double>(number.exponent) - start;
+}
+
 }  // namespace
 
 void mpToDoubles(int count, int radix, int n, int start, const MpNumber& number, double* array) {
+    if (detail::spreadWorthIt(n, kSpreadConversionFrom)) {
+        toDoublesSpread(count, radix, n, start, number, array);
+        return;
+    }
     detail::runCarryLoop<ToDoubles>(count, radix, n, start, &number, array);
 }
 
@@ -488,27 +590,25 @@ void releaseReference(int count, int radix, int n, double* d, MpNumber& x) {
 // A product the engine forms has coefficients below 2^47 in magnitude (n/2 products of words of
 // at most radix/2 with n <= 2^23); should a larger one appear, the function returns false and
 // the caller runs the reference chain over the same words.
+constexpr double kExactLimit = 140737488355328.0;  // 2^47
+
+// The chain over c[top] .. c[bottom] (word[top-1] .. word[bottom-1]) entering with `carry` in
+// units of word[top-1]; returns the carry out of word[bottom-1] and clears inRange when a
+// coefficient lies beyond kExactLimit (its words are then not the product's).
 template <std::uint64_t R>
-[[gnu::target("sse4.1")]] bool releaseCarriesExact(int n, const double* d, std::int16_t* word,
-                                                   ReleaseState& st) {
-    constexpr double kLimit = 140737488355328.0;  // 2^47
+[[gnu::target("sse4.1")]] inline std::int64_t exactChain(double H, const double* c,
+                                                         std::int16_t* word, int top, int bottom,
+                                                         std::int64_t carry, bool& inRange) {
     constexpr std::uint64_t R2 = R * R;
     constexpr std::uint64_t K = ((std::uint64_t{1} << 61) + R2 - 1) / R2;
-    if (!(std::fabs(st.M) < kLimit && std::fabs(st.O) < kLimit)) return false;
-    const double H = 2.0 / n;
-    const double* c = d - st.F;
-    bool inRange = true;
     auto rounded = [&](int k) {
         const double v = H * c[k];
-        const bool ok = std::fabs(v) < kLimit;
+        const bool ok = std::fabs(v) < kExactLimit;
         inRange &= ok;
         return static_cast<std::int64_t>(ok ? std::floor(v + 0.5) : 0.0);
     };
-
-    std::int64_t carry = static_cast<std::int64_t>(st.M) * static_cast<std::int64_t>(R) +
-                         static_cast<std::int64_t>(st.O);
-    int k = st.m;
-    if (k >= 2 && (k - 1) % 2 == 1) {  // an odd number of words: the last one alone
+    int k = top;
+    if (k >= bottom && (k - bottom) % 2 == 0) {  // an odd number of words: the last one alone
         const std::int64_t t = rounded(k) + carry;
         std::int64_t quotient = t / static_cast<std::int64_t>(R);
         if (t % static_cast<std::int64_t>(R) < 0) quotient -= 1;
@@ -517,7 +617,7 @@ template <std::uint64_t R>
         --k;
     }
     std::uint64_t q = static_cast<std::uint64_t>(carry) + K;
-    for (; k >= 3; k -= 2) {
+    for (; k > bottom; k -= 2) {
         const std::int64_t pair = rounded(k) + static_cast<std::int64_t>(R) * rounded(k - 1);
         const std::uint64_t T = static_cast<std::uint64_t>(pair) + (K * R2 - K) + q;
         q = T / R2;
@@ -526,9 +626,55 @@ template <std::uint64_t R>
         word[k - 1] = static_cast<std::int16_t>(low - high * R);
         word[k - 2] = static_cast<std::int16_t>(high);
     }
+    return static_cast<std::int64_t>(q - K);
+}
+
+// From this many words on the chain is spread over the active pool in blocks of at least
+// kReleaseBlock words. Each block runs exactChain with carry 0 (the same integers, so the carries
+// inside it stay within the same bounds), then the blocks are joined from the last one toward
+// word 1 by addCarryToWords: the digits of exact integers, as word_blocks.h argues, so every word
+// and the carry into word 0 are those of the serial chain.
+constexpr int kSpreadReleaseFrom = 1 << 15;
+constexpr int kReleaseBlock = 8192;
+
+template <std::uint64_t R>
+std::int64_t exactChainSpread(double H, const double* c, std::int16_t* word, int m,
+                              std::int64_t carry, bool& inRange) {
+    const detail::BlockSplit split = detail::splitIntoBlocks(2, m + 1, kReleaseBlock, 2);
+    std::int64_t carries[detail::kMaxWordBlocks];
+    bool ok[detail::kMaxWordBlocks];
+    forEachPart(split.count, [&](int b) {
+        bool blockInRange = true;
+        carries[b] = exactChain<R>(H, c, word, split.end(b) - 1, split.begin(b), 0, blockInRange);
+        ok[b] = blockInRange;
+    });
+    for (int b = 0; b < split.count; ++b) inRange &= ok[b];
+    if (!inRange) return 0;
+    for (int b = split.count - 1; b >= 0; --b) {
+        // Positions begin .. end-1 hold words begin-1 .. end-2.
+        carry = carries[b] + detail::addCarryToWords(carry, static_cast<int>(R), word,
+                                                     split.begin(b) - 1, split.end(b) - 1);
+    }
+    return carry;
+}
+
+template <std::uint64_t R>
+[[gnu::target("sse4.1")]] bool releaseCarriesExact(int n, const double* d, std::int16_t* word,
+                                                   ReleaseState& st) {
+    if (!(std::fabs(st.M) < kExactLimit && std::fabs(st.O) < kExactLimit)) return false;
+    const double H = 2.0 / n;
+    const double* c = d - st.F;
+    bool inRange = true;
+    std::int64_t carry = static_cast<std::int64_t>(st.M) * static_cast<std::int64_t>(R) +
+                         static_cast<std::int64_t>(st.O);
+    if (detail::spreadWorthIt(st.m - 1, kSpreadReleaseFrom)) {
+        carry = exactChainSpread<R>(H, c, word, st.m, carry, inRange);
+    } else {
+        carry = exactChain<R>(H, c, word, st.m, 2, carry, inRange);
+    }
     if (!inRange) return false;
     st.M = 0.0;
-    st.O = static_cast<double>(static_cast<std::int64_t>(q - K));
+    st.O = static_cast<double>(carry);
     return true;
 }
 

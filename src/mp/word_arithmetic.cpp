@@ -11,6 +11,7 @@
 
 #include "mp/carry_blocks.h"
 #include "mp/elementary.h"
+#include "mp/word_blocks.h"
 
 namespace oskelon {
 namespace {
@@ -51,6 +52,26 @@ struct DifferenceRule {
     }
 };
 
+// The sum reached radix^wordCount: it gains a leading 1 and loses its last word.
+[[gnu::always_inline]] inline int finishSum(int carry, int wordCount, std::int16_t* out) {
+    if (carry == 0) return 0;
+    for (int j = wordCount - 1; j >= 1; --j) out[j] = out[j - 1];
+    out[0] = 1;
+    return 1;
+}
+
+// Removes the leading zero words of a difference and returns their count.
+[[gnu::always_inline]] inline int finishDifference(int wordCount, std::int16_t* out) {
+    int z = 0;
+    while (z < wordCount && out[z] == 0) ++z;
+    if (z > 0 && z < wordCount) {
+        // Ascending: position j + z is read before any write reaches it.
+        for (int j = 0; j + z < wordCount; ++j) out[j] = out[j + z];
+        std::fill(out + (wordCount - z), out + wordCount, std::int16_t{0});
+    }
+    return z;
+}
+
 struct AddWords {
     [[gnu::always_inline]] static int run(int wordCount, int radix, int shift,
                                           const std::int16_t* x, const std::int16_t* y,
@@ -58,12 +79,7 @@ struct AddWords {
         const int s = std::min(shift, wordCount);
         int carry = detail::resolveCarries(s, wordCount, 0, SumRule<true>{x, y, s, out, radix});
         carry = detail::resolveCarries(0, s, carry, SumRule<false>{x, y, s, out, radix});
-        if (carry == 0) return 0;
-
-        // The sum reached radix^wordCount: it gains a leading 1 and loses its last word.
-        for (int j = wordCount - 1; j >= 1; --j) out[j] = out[j - 1];
-        out[0] = 1;
-        return 1;
+        return finishSum(carry, wordCount, out);
     }
 };
 
@@ -76,27 +92,92 @@ struct SubWords {
             detail::resolveCarries(s, wordCount, 0, DifferenceRule<true>{x, y, s, out, radix});
         detail::resolveCarries(0, s, borrow, DifferenceRule<false>{x, y, s, out, radix});
         // x >= the moved y, so no borrow leaves word 0.
-
-        int z = 0;
-        while (z < wordCount && out[z] == 0) ++z;
-        if (z > 0 && z < wordCount) {
-            // Ascending: position j + z is read before any write reaches it.
-            for (int j = 0; j + z < wordCount; ++j) out[j] = out[j + z];
-            std::fill(out + (wordCount - z), out + wordCount, std::int16_t{0});
-        }
-        return z;
+        return finishDifference(wordCount, out);
     }
 };
+
+// Positions lo .. hi-1 of a sum or difference (s = the shift, already limited to wordCount) with
+// an incoming carry or borrow of 0; returns the carry or borrow out of position lo.
+template <template <bool> class Rule>
+struct WordsBlock {
+    [[gnu::always_inline]] static int run(int lo, int hi, int radix, int s, const std::int16_t* x,
+                                          const std::int16_t* y, std::int16_t* out) {
+        const int mid = std::clamp(s, lo, hi);
+        int carry = 0;
+        if (mid < hi) carry = detail::resolveCarries(mid, hi, 0, Rule<true>{x, y, s, out, radix});
+        if (lo < mid)
+            carry = detail::resolveCarries(lo, mid, carry, Rule<false>{x, y, s, out, radix});
+        return carry;
+    }
+};
+
+// Long sums and differences are spread over the active pool in blocks of at least kWordBlock
+// words, each with an incoming carry of 0, joined from the last block toward word 0 by
+// addCarryToWords (word_blocks.h): +1 for a carry, -1 for a borrow, on the block's result words.
+//
+// A block reads x and y at its own positions j and at j - s, and writes out at j. When out is x,
+// or y with s = 0, a block reads only positions it writes itself, so all blocks run at once. When
+// out is y and s > 0, position j reads what position j - s writes: the words are then taken in
+// levels [l s, (l + 1) s), from the top level down, one run of the pool per level; a level reads
+// only the level below it, which is written by the next run. With more than kMaxLevels levels
+// (s < wordCount / 4) the serial loop runs instead.
+constexpr int kSpreadWordsFrom = 1 << 15;
+constexpr int kWordBlock = 8192;
+constexpr int kMaxLevels = 4;
+
+// Returns false (having written nothing) when the pass is left to the serial loop; otherwise sets
+// carryOut to the carry (sign = +1) or borrow (sign = -1) out of word 0.
+template <template <bool> class Rule>
+bool spreadWords(int wordCount, int radix, int s, int sign, const std::int16_t* x,
+                 const std::int16_t* y, std::int16_t* out, int& carryOut) {
+    if (!detail::spreadWorthIt(wordCount, kSpreadWordsFrom)) return false;
+    const bool levelled = y == out && s > 0 && s < wordCount;
+    const int levelSize = levelled ? s : wordCount;
+    const int levels = (wordCount + levelSize - 1) / levelSize;
+    if (levels > kMaxLevels) return false;
+
+    detail::BlockSplit split[kMaxLevels];
+    int carries[kMaxLevels][detail::kMaxWordBlocks];
+    for (int l = levels - 1; l >= 0; --l) {
+        const int lo = l * levelSize;
+        const int hi = std::min(wordCount, lo + levelSize);
+        const detail::BlockSplit blocks = detail::splitIntoBlocks(lo, hi, kWordBlock, 64);
+        split[l] = blocks;
+        int* levelCarries = carries[l];
+        forEachPart(blocks.count, [&](int b) {
+            levelCarries[b] = detail::runCarryLoop<WordsBlock<Rule>>(blocks.begin(b), blocks.end(b),
+                                                                     radix, s, x, y, out);
+        });
+    }
+    std::int64_t carry = 0;
+    for (int l = levels - 1; l >= 0; --l) {
+        for (int b = split[l].count - 1; b >= 0; --b) {
+            carry = sign * carries[l][b] +
+                    detail::addCarryToWords(carry, radix, out, split[l].begin(b), split[l].end(b));
+        }
+    }
+    carryOut = static_cast<int>(sign * carry);
+    return true;
+}
 
 }  // namespace
 
 int addWords(int wordCount, int radix, int shift, const std::int16_t* x, const std::int16_t* y,
              std::int16_t* out) {
+    int carry = 0;
+    if (spreadWords<SumRule>(wordCount, radix, std::min(shift, wordCount), +1, x, y, out, carry)) {
+        return finishSum(carry, wordCount, out);
+    }
     return detail::runCarryLoop<AddWords>(wordCount, radix, shift, x, y, out);
 }
 
 int subWords(int wordCount, int radix, int shift, const std::int16_t* x, const std::int16_t* y,
              std::int16_t* out) {
+    int borrow = 0;
+    if (spreadWords<DifferenceRule>(wordCount, radix, std::min(shift, wordCount), -1, x, y, out,
+                                    borrow)) {
+        return finishDifference(wordCount, out);
+    }
     return detail::runCarryLoop<SubWords>(wordCount, radix, shift, x, y, out);
 }
 

@@ -1,0 +1,66 @@
+// Cutting a pass over words into blocks for the active work pool, and the exact carry fix-up that
+// joins blocks computed independently.
+//
+// A carry chain over words (word 0 the most significant) is split into blocks. Each block is first
+// computed on its own with an incoming carry of 0; it then holds the base-radix digits of its own
+// part of the result, W (0 <= W < radix^L for L words), and the carry that part passes on, c0.
+// With the true incoming carry C the serial chain would have written the digits of W + C and
+// passed on c0 + floor((W + C) / radix^L): every loop built this way forms its words as exact
+// integers (floor divisions whose exactness each loop proves where it is written), and the digits
+// of an integer do not depend on how the chain reached them. The fix-up adds C to W word by word
+// from the block's last word, stopping once the carry is absorbed, so it writes exactly the words
+// of the serial chain. Blocks are fixed up one after another from the last one toward word 0.
+//
+// The block sizes depend on the word count alone, never on the number of threads, and below a
+// size threshold a pass is not split at all: a split costs a wake-up of the pool (some
+// microseconds), which only pays on long passes.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+
+#include "parallel/work_pool.h"
+
+namespace oskelon::detail {
+
+// At most this many blocks per pass: the per-block carries live in fixed arrays on the stack.
+inline constexpr int kMaxWordBlocks = 64;
+
+// Whether a pass over `total` items is worth spreading over the active pool: one with more than
+// one thread is installed and the pass reaches `threshold` items.
+inline bool spreadWorthIt(int total, int threshold) {
+    return total >= threshold && activeThreads() > 1;
+}
+
+// A split of [lo, hi) into `count` blocks of `size` items (the last one shorter); size is a
+// multiple of `align` and at least minSize, and count <= kMaxWordBlocks.
+struct BlockSplit {
+    int lo, hi, size, count;
+    int begin(int b) const { return lo + b * size; }
+    int end(int b) const { return std::min(hi, lo + (b + 1) * size); }
+};
+
+inline BlockSplit splitIntoBlocks(int lo, int hi, int minSize, int align) {
+    const int total = std::max(0, hi - lo);
+    int size = std::max(minSize, (total + kMaxWordBlocks - 1) / kMaxWordBlocks);
+    size = (size + align - 1) / align * align;
+    const int count = total == 0 ? 0 : (total + size - 1) / size;
+    return {lo, hi, size, count};
+}
+
+// Adds the signed carry `carry` to the base-radix integer held in words[begin .. end-1] (last word
+// least significant, every word in 0 .. radix-1) and returns what leaves word `begin`:
+// floor((W + carry) / radix^(end-begin)). Stops as soon as the carry is absorbed.
+inline std::int64_t addCarryToWords(std::int64_t carry, int radix, std::int16_t* words, int begin,
+                                    int end) {
+    for (int j = end - 1; j >= begin && carry != 0; --j) {
+        const std::int64_t t = words[j] + carry;
+        std::int64_t q = t / radix;
+        if (t - q * radix < 0) q -= 1;  // floor division for negative t
+        words[j] = static_cast<std::int16_t>(t - q * radix);
+        carry = q;
+    }
+    return carry;
+}
+
+}  // namespace oskelon::detail
