@@ -12,10 +12,10 @@
 #include <random>
 #include <thread>
 
-#include "calc/fake_host.h"
-#include "calc/temp_dir.h"
 #include "records/record_store.h"
 #include "records/registry_key.h"
+#include "support/recording_host.h"
+#include "support/temp_store.h"
 
 namespace oskelon::test {
 namespace {
@@ -61,7 +61,7 @@ std::string piDigits(int digits) {
 TEST(CalcJob, SizeZeroWritesTheExactLogCodeFileAndRecord) {
     TempDir dir;
     resetStore();
-    FakeHost host(0);
+    RecordingHost host(0);
     StopToken stop;
     CalcJob job(host, stop, optionsIn(dir));
     ASSERT_EQ(job.run(), kJobComplete);
@@ -111,7 +111,7 @@ TEST(CalcJob, SizeZeroWritesTheExactLogCodeFileAndRecord) {
 TEST(CalcJob, AllocationFailureAtEachSlot) {
     TempDir dir;
     for (int failing = 0; failing < WorkingSet::kSlots; ++failing) {
-        FakeHost host(3);
+        RecordingHost host(3);
         int obtained = 0;
         host.workingSet().setAllocator([&](int slot, std::size_t bytes) -> WorkingSet::Block {
             if (slot == failing) return nullptr;
@@ -142,7 +142,7 @@ TEST(CalcJob, StopAtEveryHostCallLeavesNoFurtherTrace) {
     JobOptions options = optionsIn(dir);
     options.outputFile = (dir.path() / "out" / "pi.dat").string();
 
-    FakeHost complete(0);
+    RecordingHost complete(0);
     {
         StopToken stop;
         CalcJob job(complete, stop, options);
@@ -164,7 +164,7 @@ TEST(CalcJob, StopAtEveryHostCallLeavesNoFurtherTrace) {
             RegistryKey key(RootKey::CurrentUser, recordsKeyPath);
             key.WriteDword("1.6s", noRecord);
         }
-        FakeHost host(0);
+        RecordingHost host(0);
         StopToken stop;
         host.afterCall = [&](int count) {
             if (count == k) stop.requestStop();
@@ -192,7 +192,7 @@ TEST(CalcJob, StopFromAnotherThreadEndsTheJobPromptly) {
     std::mt19937 rng(42);
     for (int sizeIndex : {0, 2, 4, 5}) {
         for (int trial = 0; trial < 4; ++trial) {
-            FakeHost host(sizeIndex);
+            RecordingHost host(sizeIndex);
             StopToken stop;
             JobOptions options = optionsIn(dir);
             CalcJob job(host, stop, options);
@@ -223,7 +223,7 @@ TEST(CalcJob, VerdictNamesTheFirstWrongIteration) {
     TempDir dir;
     resetStore();
     {
-        FakeHost host(0);
+        RecordingHost host(0);
         StopToken stop;
         CalcJob job(host, stop, optionsIn(dir));
         ASSERT_EQ(job.run(), kJobComplete);
@@ -243,7 +243,7 @@ TEST(CalcJob, VerdictNamesTheFirstWrongIteration) {
         key.WriteDword("3.2s", noRecord);
     }
     for (int wrongAfter : {1, 3, 11}) {
-        FakeHost host(1);
+        RecordingHost host(1);
         StopToken stop;
         JobOptions options = optionsIn(dir);
         options.corruptAfterIteration = wrongAfter;
@@ -264,7 +264,7 @@ TEST(CalcJob, VerdictNamesTheFirstWrongIteration) {
 TEST(CalcJob, DigitsAgreeWithMpfr) {
     TempDir dir;
     for (int sizeIndex = 0; sizeIndex <= 6; ++sizeIndex) {
-        FakeHost host(sizeIndex);
+        RecordingHost host(sizeIndex);
         StopToken stop;
         CalcJob job(host, stop, optionsIn(dir));
         ASSERT_EQ(job.run(), kJobComplete);

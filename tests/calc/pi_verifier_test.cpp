@@ -8,7 +8,7 @@
 #include <fstream>
 
 #include "calc/pi_reference.h"
-#include "calc/temp_dir.h"
+#include "support/temp_store.h"
 
 namespace oskelon::test {
 namespace {

@@ -5,8 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "calc/temp_dir.h"
 #include "records/record_store.h"
+#include "support/temp_store.h"
 
 namespace oskelon::test {
 namespace {

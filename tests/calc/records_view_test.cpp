@@ -14,7 +14,7 @@
 
 #include "records/record_store.h"
 #include "records/registry_key.h"
-#include "records/store_test_support.h"
+#include "support/store_access.h"
 
 namespace oskelon {
 namespace {
@@ -22,9 +22,9 @@ namespace {
 using test::bytesOf;
 using test::numbered;
 using test::RawStore;
+using test::RecordingHost;
 using test::runInChildProcess;
 using test::StoreTest;
-using test::ViewHost;
 using Bytes = std::vector<unsigned char>;
 using Lines = std::vector<std::string>;
 
@@ -50,10 +50,9 @@ std::vector<std::string> realDisplayNames() {
     return names;
 }
 
-ViewHost hostWithNames(std::vector<std::string> names = realDisplayNames()) {
-    ViewHost host;
+// A host whose size list shows names.
+void nameSizes(RecordingHost& host, std::vector<std::string> names = realDisplayNames()) {
     host.displayNames = std::move(names);
-    return host;
 }
 
 // ---- GetRecordNames ---------------------------------------------------------------------------
@@ -123,19 +122,19 @@ class VersionTest : public StoreTest {
 };
 
 TEST_F(VersionTest, FirstStartShowsTheMessageOnceAndLeavesTwelveEmptyRecords) {
-    ViewHost host;
+    RecordingHost host;
     {
         RegistryKey key(RootKey::CurrentUser, recordsKeyPath);
         ASSERT_TRUE(key.IsOpen());
         CheckStoreVersion(key, host);
         EXPECT_EQ(host.messages, Lines{resetMessage});
-        EXPECT_EQ(host.calls, Lines{"ShowMessage"});
+        EXPECT_EQ(host.calls, Lines{"message:" + resetMessage});
         ExpectResetStore();
         CheckStoreVersion(key, host);  // same key: the store is current now
         EXPECT_EQ(host.messages.size(), 1u);
     }
     // The next start.
-    ViewHost next;
+    RecordingHost next;
     RegistryKey key(RootKey::CurrentUser, recordsKeyPath);
     CheckStoreVersion(key, next);
     EXPECT_TRUE(next.calls.empty());
@@ -162,7 +161,7 @@ TEST_F(VersionTest, AnyVersionMarkerButTheDword1ResetsEveryRecord) {
             RawStore raw(storeFile());
             ASSERT_TRUE(raw.Put(recordsKeyPath, "ver1.1", marker.first, marker.second));
         }
-        ViewHost host;
+        RecordingHost host;
         CheckStoreVersion(key, host);
         EXPECT_EQ(host.messages, Lines{resetMessage});
         ExpectResetStore();
@@ -173,7 +172,7 @@ TEST_F(VersionTest, ACurrentStoreIsLeftAsItIs) {
     RegistryKey key(RootKey::CurrentUser, recordsKeyPath);
     ASSERT_TRUE(key.WriteDword("ver1.1", 1));
     WriteOldRecords(key);
-    ViewHost host;
+    RecordingHost host;
     CheckStoreVersion(key, host);
     EXPECT_TRUE(host.calls.empty());
     EXPECT_EQ(key.ReadDword("104s", 0), 100u);
@@ -184,7 +183,7 @@ TEST_F(VersionTest, ACurrentStoreIsLeftAsItIs) {
 TEST_F(VersionTest, TheResetFollowsOnlyAfterTheMessageIsClosed) {
     RegistryKey key(RootKey::CurrentUser, recordsKeyPath);
     WriteOldRecords(key);
-    ViewHost host;
+    RecordingHost host;
     std::vector<std::uint32_t> seenDuringMessage;
     host.onMessage = [&] {
         RegistryKey other(RootKey::CurrentUser, recordsKeyPath);
@@ -201,10 +200,10 @@ TEST_F(VersionTest, TheResetFollowsOnlyAfterTheMessageIsClosed) {
 TEST_F(VersionTest, AResetFinishedElsewhereWhileTheMessageIsUpIsNotRepeated) {
     RegistryKey key(RootKey::CurrentUser, recordsKeyPath);
     WriteOldRecords(key);
-    ViewHost host;
+    RecordingHost host;
     host.onMessage = [] {
         RegistryKey other(RootKey::CurrentUser, recordsKeyPath);
-        ViewHost otherHost;
+        RecordingHost otherHost;
         CheckStoreVersion(other, otherHost);
         other.WriteDword("104s", 42);
         other.WriteString("104c", "ABC");
@@ -223,7 +222,7 @@ TEST_F(VersionTest, WithoutAStoreTheMessageComesAtEveryStart) {
     for (int start = 1; start <= 2; ++start) {
         RegistryKey key(RootKey::CurrentUser, recordsKeyPath);
         ASSERT_FALSE(key.IsOpen());
-        ViewHost host;
+        RecordingHost host;
         CheckStoreVersion(key, host);
         EXPECT_EQ(host.messages, Lines{resetMessage});
     }
@@ -235,15 +234,16 @@ class ViewTest : public StoreTest {
   protected:
     void ResetStore() {
         RegistryKey key(RootKey::CurrentUser, recordsKeyPath);
-        ViewHost host;
+        RecordingHost host;
         CheckStoreVersion(key, host);
         ASSERT_EQ(host.messages.size(), 1u);
     }
-    static ViewHost Shown(ViewHost host) {
+    // The view shown on a window that still holds a line and text of its own.
+    static void Show(RecordingHost& host, std::vector<std::string> names = realDisplayNames()) {
+        nameSizes(host, std::move(names));
         host.list = {"stale line"};
         host.resultText = "stale text\r\n";
         ShowRecords(host);
-        return host;
     }
 };
 
@@ -251,7 +251,8 @@ const std::string header = "<Oskelon result>";
 
 TEST_F(ViewTest, AnEmptyStoreShowsFourteenLinesAndTwelveNotComputedLines) {
     ResetStore();
-    const ViewHost host = Shown(hostWithNames());
+    RecordingHost host;
+    Show(host);
 
     Lines expectedList = {header, ""};
     std::string expectedText = header + "\r\n\r\n";
@@ -267,7 +268,7 @@ TEST_F(ViewTest, AnEmptyStoreShowsFourteenLinesAndTwelveNotComputedLines) {
               (std::vector<std::pair<MainButton, bool>>{{MainButton::Copy, true}}));
     ASSERT_GE(host.calls.size(), 3u);
     EXPECT_EQ(Lines(host.calls.begin(), host.calls.begin() + 3),
-              (Lines{"EnableButton", "ClearList", "ClearResultText"}));
+              (Lines{"enable:Copy", "clearList", "clearText"}));
     EXPECT_TRUE(host.messages.empty());
 }
 
@@ -291,7 +292,8 @@ TEST_F(ViewTest, ComputedSizesShowFourLinesAndABlankWithTheTimeAsASignedNumber) 
     // Display names from the window, not from the value names.
     std::vector<std::string> names;
     for (int i = 0; i < 12; ++i) names.push_back(numbered("size ", i));
-    const ViewHost host = Shown(hostWithNames(names));
+    RecordingHost host;
+    Show(host, names);
 
     Lines list = {header, ""};
     std::string text = header + "\r\n\r\n";
@@ -345,7 +347,8 @@ TEST_F(ViewTest, TextsThatFitTheViewsBuffersShowWholeAndOthersShowEmpty) {
         RawStore raw(storeFile());  // size 3: code and os missing altogether
         ASSERT_TRUE(raw.Execute("DELETE FROM store_values WHERE name IN ('13c', '13o')"));
     }
-    const ViewHost host = Shown(hostWithNames());
+    RecordingHost host;
+    Show(host);
     // Lines 2..5: size 0; 7..10: size 1; 12..15: size 2; 17..20: size 3.
     ASSERT_GE(host.list.size(), 21u);
     EXPECT_EQ(host.list[4], "[code]:" + code9);
@@ -365,7 +368,8 @@ TEST_F(ViewTest, AMissingTimeShowsAsARecordOfZeroSeconds) {
         RawStore raw(storeFile());
         ASSERT_TRUE(raw.Execute("DELETE FROM store_values WHERE name = '209s'"));
     }
-    const ViewHost host = Shown(hostWithNames());
+    RecordingHost host;
+    Show(host);
     const Lines expected = {"<209" + manKeta + ">", "[total]:0s", "[code]:", "[os]:", ""};
     ASSERT_EQ(host.list.size(), 14u + 4);
     EXPECT_EQ(Lines(host.list.begin() + 9, host.list.begin() + 14), expected);
@@ -374,7 +378,8 @@ TEST_F(ViewTest, AMissingTimeShowsAsARecordOfZeroSeconds) {
 // No key at all (the store cannot be made): every time reads as 0, so every size is a record.
 TEST_F(ViewTest, WithoutAStoreEverySizeShowsAsARecordOfZeroSeconds) {
     std::ofstream(dataHome()) << "not a directory";
-    const ViewHost host = Shown(hostWithNames());
+    RecordingHost host;
+    Show(host);
     ASSERT_EQ(host.list.size(), 2u + 12 * 5);
     std::string text = header + "\r\n\r\n";
     for (int i = 0; i < 12; ++i) {
@@ -390,7 +395,7 @@ TEST_F(ViewTest, WithoutAStoreEverySizeShowsAsARecordOfZeroSeconds) {
 TEST_F(ViewTest, TheViewReadsBesideAnOpenKeyAndSeesARecordWrittenByAnotherProcess) {
     const int run = runInChildProcess([] {
         RegistryKey key(RootKey::CurrentUser, recordsKeyPath);
-        ViewHost host;
+        RecordingHost host;
         CheckStoreVersion(key, host);
         if (host.messages.size() != 1) return 1;
         if (!key.BeginExclusive()) return 2;
@@ -403,7 +408,8 @@ TEST_F(ViewTest, TheViewReadsBesideAnOpenKeyAndSeesARecordWrittenByAnotherProces
     ASSERT_EQ(run, 0);
 
     RegistryKey startup(RootKey::CurrentUser, recordsKeyPath);
-    ViewHost host = hostWithNames();
+    RecordingHost host;
+    nameSizes(host);
     CheckStoreVersion(startup, host);
     EXPECT_TRUE(host.messages.empty());
     ShowRecords(host);

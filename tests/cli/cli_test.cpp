@@ -6,10 +6,10 @@
 #include <nlohmann/json.hpp>
 
 #include "calc/pi_verifier.h"
-#include "calc/temp_dir.h"
 #include "cli/run_process.h"
 #include "cli/runner_output.h"
 #include "cli/size_argument.h"
+#include "support/temp_store.h"
 
 namespace oskelon::test {
 namespace {
@@ -56,7 +56,7 @@ TEST(Cli, HelpVersionAndBadArguments) {
     }
     // Nothing was written: no pi.dat and no store.
     EXPECT_FALSE(std::filesystem::exists(dir.file("pi.dat")));
-    EXPECT_FALSE(std::filesystem::exists(dir.path() / "data"));
+    EXPECT_FALSE(std::filesystem::exists(dir.dataHome()));
 }
 
 TEST(Cli, RunWritesDigitsCodeRecordAndResultText) {

@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <thread>
 
-#include "calc/temp_dir.h"
 #include "cli/run_process.h"
 #include "cli/runner_output.h"
+#include "support/temp_store.h"
 
 namespace oskelon::test {
 

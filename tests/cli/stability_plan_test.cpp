@@ -8,20 +8,15 @@
 #include <fstream>
 #include <thread>
 
-#include "calc/temp_dir.h"
 #include "cli/cpu_set.h"
 #include "cli/duration_argument.h"
 #include "cli/run_process.h"
+#include "support/temp_store.h"
 
 namespace oskelon::test {
 namespace {
 
 using std::chrono::milliseconds;
-
-// The CPUs of this process, asked of the system directly (independent of cpu_set_*.cpp).
-std::vector<int> ownCpus() {
-    return processCpus();
-}
 
 TEST(CpuList, NumbersAndRangesInAnyOrder) {
     std::string error;
@@ -194,7 +189,7 @@ TEST(StabilitySummary, TimeSpreadOfOddEvenAndNoRuns) {
 // A pinned thread reports the CPU it runs on (asked of the system directly, and through
 // currentCpu) as that CPU, whichever it is.
 TEST(CpuPinning, AThreadRunsOnlyOnItsCpu) {
-    const std::vector<int> cpus = ownCpus();
+    const std::vector<int> cpus = processCpus();
     ASSERT_FALSE(cpus.empty());
     EXPECT_EQ(allowedCpus(), cpus);
     for (int cpu : cpus) {
@@ -217,7 +212,7 @@ TEST(CpuPinning, AThreadRunsOnlyOnItsCpu) {
         for (int where : reported) EXPECT_EQ(where, cpu);
     }
     // The pinning belongs to the thread: this one keeps its mask.
-    EXPECT_EQ(ownCpus(), cpus);
+    EXPECT_EQ(processCpus(), cpus);
 
     std::string error;
     std::jthread([&] { EXPECT_FALSE(pinCurrentThread(65535, &error)); }).join();

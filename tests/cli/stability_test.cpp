@@ -14,9 +14,9 @@
 #include <set>
 #include <thread>
 
-#include "calc/temp_dir.h"
 #include "cli/run_process.h"
 #include "cli/runner_output.h"
+#include "support/temp_store.h"
 
 namespace oskelon::test {
 namespace {
@@ -25,11 +25,6 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 const std::string kCli = OSKELON_CLI_PATH;
-
-// The CPUs this test process may run on; the runner, its child, inherits them.
-std::vector<int> ownCpus() {
-    return processCpus();
-}
 
 // Sets an environment variable for the runs of one test and removes it afterwards.
 class ScopedEnv {
@@ -152,7 +147,7 @@ int verifyExit(const fs::path& dir, const std::string& file) {
 
 TEST(StabilityLoops, EveryWorkerRunsTheGivenNumberOfTimes) {
     TempDir dir;
-    const std::vector<int> cpus = ownCpus();
+    const std::vector<int> cpus = processCpus();
     BoundedResult r = runBounded({"--size", "0", "--instances", "all", "--loops", "3"}, dir.path(),
                                  std::chrono::seconds(60));
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
@@ -189,7 +184,7 @@ TEST(StabilityLoops, EveryWorkerRunsTheGivenNumberOfTimes) {
 // fastest, median and slowest of the run events.
 TEST(StabilityLoops, JsonLinesSummaryAgreesWithTheRunEvents) {
     TempDir dir;
-    const std::vector<int> cpus = ownCpus();
+    const std::vector<int> cpus = processCpus();
     BoundedResult r = runBounded({"-s", "1", "--instances", "all", "--loops", "4", "--json-lines"},
                                  dir.path(), std::chrono::seconds(60));
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
@@ -241,7 +236,7 @@ TEST(StabilityDuration, TheTimeBudgetEndsTheTestOnTime) {
     for (std::size_t i = 0; i < runs.size(); ++i) {
         EXPECT_EQ(runs[i].run, static_cast<long long>(i + 1));
         EXPECT_EQ(runs[i].verdict, "verified");
-        EXPECT_EQ(runs[i].cpu, ownCpus().front());
+        EXPECT_EQ(runs[i].cpu, processCpus().front());
     }
     EXPECT_TRUE(
         contains(summaryLineOf(r.out, runs[0].cpu), ": " + std::to_string(runs.size()) + " runs, "))
@@ -262,7 +257,7 @@ TEST(StabilityDuration, LoopsEndTheTestBeforeALongBudget) {
 // One unstable core: the wrong result of its worker is named with its CPU, run, iteration and
 // time, the other workers (running until stopped) are stopped, and the runner exits with 4.
 TEST(StabilityFailure, AWrongResultOnOneWorkerStopsTheOthers) {
-    const std::vector<int> cpus = ownCpus();
+    const std::vector<int> cpus = processCpus();
     if (cpus.size() < 2) GTEST_SKIP() << "needs two CPUs";
     const int bad = cpus.back();
     TempDir dir;
@@ -305,7 +300,7 @@ TEST(StabilityFailure, AWrongResultOnOneWorkerStopsTheOthers) {
 }
 
 TEST(StabilityFailure, JsonEventsNameTheFailingCpu) {
-    const std::vector<int> cpus = ownCpus();
+    const std::vector<int> cpus = processCpus();
     if (cpus.size() < 2) GTEST_SKIP() << "needs two CPUs";
     const int bad = cpus.front();
     TempDir dir;
@@ -345,7 +340,7 @@ TEST(StabilityFailure, JsonEventsNameTheFailingCpu) {
 }
 
 TEST(StabilityFailure, KeepGoingLetsTheOtherWorkersFinish) {
-    const std::vector<int> cpus = ownCpus();
+    const std::vector<int> cpus = processCpus();
     if (cpus.size() < 2) GTEST_SKIP() << "needs two CPUs";
     const int bad = cpus.back();
     TempDir dir;
@@ -383,7 +378,7 @@ TEST(StabilityFailure, ASingleWorkerStopsAtItsFirstWrongRun) {
 // The worker threads, seen from outside (where the system shows them: /proc on Linux), are each
 // allowed on one CPU only, one per CPU of the process; every run ended on its worker's CPU.
 TEST(StabilityAffinity, WorkersRunPinnedToDistinctCpus) {
-    const std::vector<int> cpus = ownCpus();
+    const std::vector<int> cpus = processCpus();
     TempDir dir;
     std::optional<std::map<int, std::string>> seen;
     bool signalled = false;
@@ -424,7 +419,7 @@ TEST(StabilityAffinity, WorkersRunPinnedToDistinctCpus) {
 // Restricting the runner's mask (inherited from this thread) restricts its workers: "all" means
 // the allowed CPUs, and a CPU outside the mask is a usage error.
 TEST(StabilityAffinity, TheProcessMaskBoundsTheChoice) {
-    const std::vector<int> cpus = ownCpus();
+    const std::vector<int> cpus = processCpus();
     if (cpus.size() < 2) GTEST_SKIP() << "needs two CPUs";
     const int only = cpus.back();
     ASSERT_TRUE(setProcessCpus({only}));
@@ -451,7 +446,7 @@ TEST(StabilityAffinity, TheProcessMaskBoundsTheChoice) {
 // Ctrl+C in the middle of a multi-instance test: every worker ends at once, the summary tells
 // what ran, and each worker's pi.dat is either a complete earlier result or absent.
 TEST(StabilityStop, CtrlCEndsEveryWorkerAndLeavesNoPartialFile) {
-    const std::vector<int> cpus = ownCpus();
+    const std::vector<int> cpus = processCpus();
     TempDir dir;
     Clock::time_point signalledAt{};
     bool signalled = false;
@@ -503,7 +498,7 @@ TEST(StabilityStop, StopBeforeTheFirstRunEndsWritesNothing) {
     EXPECT_EQ(r.exitCode, 130) << r.out << r.err;
     EXPECT_TRUE(runLines(r.out).empty()) << r.out;
     EXPECT_TRUE(contains(r.out, "no run finished")) << r.out;
-    for (int cpu : ownCpus()) {
+    for (int cpu : processCpus()) {
         EXPECT_TRUE(contains(summaryLineOf(r.out, cpu), ": 0 runs")) << r.out;
         EXPECT_FALSE(fs::exists(dir.path() / ("cpu" + std::to_string(cpu)) / "pi.dat"));
     }
@@ -523,7 +518,7 @@ TEST(StabilityMemory, AWorkingSetThatDoesNotFitIsRefusedBeforeStarting) {
     // Beside the margin of 64 MiB, 36 MiB remain: size 7 takes 18 MiB (and 120 bytes) per
     // worker, so one would fit and two do not; size 8 takes 36 MiB and 120 bytes.
     BoundedResult r;
-    if (ownCpus().size() >= 2) {
+    if (processCpus().size() >= 2) {
         r = runBounded({"-s", "7", "--instances", "2", "--loops", "1"}, dir.path(),
                        std::chrono::seconds(60));
         EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
@@ -536,7 +531,7 @@ TEST(StabilityMemory, AWorkingSetThatDoesNotFitIsRefusedBeforeStarting) {
     EXPECT_TRUE(contains(r.err, "1 instance of size 8")) << r.err;
     for (const auto& entry : fs::directory_iterator(dir.path()))
         EXPECT_FALSE(startsWith(entry.path().filename().string(), "cpu")) << entry.path();
-    EXPECT_FALSE(fs::exists(dir.path() / "data"));
+    EXPECT_FALSE(fs::exists(dir.dataHome()));
 
     r = runBounded({"-s", "0", "--loops", "1"}, dir.path(), std::chrono::seconds(60));
     EXPECT_EQ(r.exitCode, 0) << r.out << r.err;

@@ -10,8 +10,8 @@
 #include <fstream>
 #include <random>
 
-#include "calc/temp_dir.h"
 #include "cli/run_process.h"
+#include "support/temp_store.h"
 
 namespace oskelon::test {
 namespace {
@@ -26,13 +26,9 @@ int count(const std::string& text, const std::string& part) {
     return n;
 }
 
-fs::path storeFile(const TempDir& dir) {
-    return dir.path() / "data" / "oskelon" / "registry.sqlite3";
-}
-
 std::vector<fs::path> damagedCopies(const TempDir& dir) {
     std::vector<fs::path> copies;
-    for (const auto& e : fs::directory_iterator(storeFile(dir).parent_path()))
+    for (const auto& e : fs::directory_iterator(dir.storeFile().parent_path()))
         if (e.path().filename().string().find(".damaged-") != std::string::npos &&
             e.path().extension() != ".sqlite3-wal" &&
             e.path().filename().string().find("-wal") == std::string::npos &&
@@ -44,10 +40,10 @@ std::vector<fs::path> damagedCopies(const TempDir& dir) {
 // A run with a computed size-0 record, so that the store holds something worth keeping.
 void makeStore(const TempDir& dir) {
     ASSERT_EQ(runProcess(kCli, {"-s", "0"}, dir.path()).exitCode, 0);
-    ASSERT_TRUE(fs::exists(storeFile(dir)));
+    ASSERT_TRUE(fs::exists(dir.storeFile()));
     // Fold the write-ahead log into the file, so that the file alone holds the records.
     sqlite3* db = nullptr;
-    sqlite3_open(storeFile(dir).c_str(), &db);
+    sqlite3_open(dir.storeFile().c_str(), &db);
     sqlite3_exec(db, "PRAGMA wal_checkpoint(TRUNCATE); PRAGMA journal_mode=DELETE", nullptr,
                  nullptr, nullptr);
     sqlite3_close(db);
@@ -63,14 +59,14 @@ TEST(StoreFaults, DamagedStoresAreKeptAsCopiesAndReplaced) {
             bytes.resize(8192);
             for (char& c : bytes) c = static_cast<char>(rng());
         } else if (kind == "truncated") {
-            bytes = readFile(storeFile(dir).string());
+            bytes = readFile(dir.storeFile().string());
             ASSERT_GT(bytes.size(), 4096u);
             bytes.resize(bytes.size() / 2 + 100);
         }
-        fs::remove(storeFile(dir).string() + "-wal");
-        fs::remove(storeFile(dir).string() + "-shm");
+        fs::remove(dir.storeFile().string() + "-wal");
+        fs::remove(dir.storeFile().string() + "-shm");
         {
-            std::ofstream out(storeFile(dir), std::ios::binary | std::ios::trunc);
+            std::ofstream out(dir.storeFile(), std::ios::binary | std::ios::trunc);
             out << bytes;
         }
         ProcessResult r = runProcess(kCli, {"records"}, dir.path());
@@ -97,13 +93,13 @@ TEST(StoreFaults, DamagedStoresAreKeptAsCopiesAndReplaced) {
 
 TEST(StoreFaults, ADirectoryThatCannotBeMadeLeavesTheRunGoing) {
     TempDir dir;
-    { std::ofstream(dir.path() / "data") << "a file, not a directory"; }
+    { std::ofstream(dir.dataHome()) << "a file, not a directory"; }
     ProcessResult r = runProcess(kCli, {"-s", "0"}, dir.path());
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(count(r.err, "oskelon-cli: "), 1) << r.err;
     EXPECT_NE(r.err.find("cannot create the directory"), std::string::npos) << r.err;
     EXPECT_NE(r.out.find("verified: 16368 of 16384 digits"), std::string::npos);
-    EXPECT_EQ(readFile((dir.path() / "data").string()), "a file, not a directory");
+    EXPECT_EQ(readFile((dir.dataHome()).string()), "a file, not a directory");
     // Without a store the view shows every size with its default of 0 seconds.
     r = runProcess(kCli, {"records"}, dir.path());
     EXPECT_EQ(count(r.out, "[total]:0s"), 12) << r.out;
@@ -119,7 +115,7 @@ TEST(StoreFaults, AStoreLockedByAnotherProcess) {
     const pid_t holder = fork();
     if (holder == 0) {
         sqlite3* db = nullptr;
-        sqlite3_open(storeFile(dir).c_str(), &db);
+        sqlite3_open(dir.storeFile().c_str(), &db);
         sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
         const char go = 'x';
         if (write(ready[1], &go, 1) != 1) _exit(1);
@@ -151,7 +147,7 @@ TEST(StoreFaults, AReadOnlyStore) {
     if (!canMount()) GTEST_SKIP() << "needs root and mount namespaces";
     TempDir dir;
     ASSERT_EQ(runProcess(kCli, {"records"}, dir.path()).exitCode, 0);
-    const std::string data = (dir.path() / "data").string();
+    const std::string data = (dir.dataHome()).string();
     const std::string script = "mount --bind '" + data + "' '" + data +
                                "' && mount -o remount,ro,bind '" + data + "' && exec '" + kCli +
                                "' -s 0";

@@ -12,49 +12,21 @@
 #include <vector>
 
 #include "mp/elementary.h"
+#include "support/number_record.h"
 #include "support/test_number.h"
 
 namespace oskelon {
 namespace {
 
+using test::cut;
+using test::NumberRecord;
 using test::OwnedNumber;
-
-mpq_class scaled(const mpq_class& v, int base, long n) {  // v * base^n
-    mpz_class p;
-    mpz_ui_pow_ui(p.get_mpz_t(), base, n < 0 ? -n : n);
-    return n >= 0 ? mpq_class(v * p) : mpq_class(v / p);
-}
+using test::recordOf;
+using test::valueOf;
+const auto scaled = test::scaledByPower;
 
 int radixOf(int digitsPerWord) {
     return digitsPerWord == 1 ? 10 : 10 * radixOf(digitsPerWord - 1);
-}
-
-mpq_class valueOf(const OwnedNumber& x, int count, int radix) {
-    mpz_class w = 0;
-    for (int i = 0; i < count; ++i) w = w * radix + x[i];
-    return scaled(x->sign * mpq_class(w), radix, x->exponent - (count - 1));
-}
-
-// The record holding v cut to wordCount words, built by mpFromText-independent means.
-std::vector<int> cutRecord(const mpq_class& v, int radix, int wordCount) {
-    std::vector<int> r{sgn(v), 0};
-    r.resize(2 + wordCount, 0);
-    if (r[0] == 0) return r;
-    const mpq_class m = abs(v);
-    int e = 0;
-    while (m >= scaled(1, radix, e + 1)) ++e;
-    while (m < scaled(1, radix, e)) --e;
-    const mpq_class s = scaled(m, radix, wordCount - 1 - e);
-    mpz_class n;
-    mpz_fdiv_q(n.get_mpz_t(), s.get_num_mpz_t(), s.get_den_mpz_t());
-    for (int i = wordCount - 1; i >= 0; --i, n /= radix) r[2 + i] = mpz_class(n % radix).get_si();
-    r[1] = e;
-    return r;
-}
-std::vector<int> recordOf(const OwnedNumber& x) {
-    std::vector<int> r{x->sign, x->exponent};
-    for (int w : x.words()) r.push_back(w);
-    return r;
 }
 
 // Value of "[-]d.ddd...e<int>".
@@ -76,30 +48,30 @@ TEST(DecimalFromText, ListedConstants) {
     for (int dpw = 1; dpw <= 4; ++dpw) {
         OwnedNumber x(3);
         mpFromText(3, dpw, "1", *x);
-        EXPECT_EQ(recordOf(x), (std::vector<int>{1, 0, 1, 0, 0})) << dpw;
+        EXPECT_EQ(recordOf(x), (NumberRecord{1, 0, {1, 0, 0}})) << dpw;
     }
     struct Case {
         int dpw;
         const char* text;
-        std::vector<int> record;  // sign, exponent, 3 words
+        NumberRecord record;  // sign, exponent, 3 words
     };
     const Case cases[] = {
-        {4, "0.625", {1, -1, 6250, 0, 0}},
-        {2, "0.625", {1, -1, 62, 50, 0}},
-        {1, "0.625", {1, -1, 6, 2, 5}},
-        {4, "100", {1, 0, 100, 0, 0}},
-        {4, "12345", {1, 1, 1, 2345, 0}},
-        {4, "1e5", {1, 1, 10, 0, 0}},
-        {4, "  -  00 3.5", {-1, 0, 3, 5000, 0}},
-        {4, ".0625", {1, -1, 625, 0, 0}},
-        {4, "123.45", {1, 0, 123, 4500, 0}},
-        {3, "+7.25D-4", {1, -2, 725, 0, 0}},
-        {2, "31.4159965", {1, 0, 31, 41, 59}},  // surplus digits dropped, not rounded
-        {1, "9.9999", {1, 0, 9, 9, 9}},
-        {4, "5E", {1, 0, 5, 0, 0}},
-        {4, "2ex", {1, 0, 2, 0, 0}},
-        {4, "1 000 000", {1, 1, 100, 0, 0}},
-        {4, "12,5", {1, 0, 12, 0, 0}},
+        {4, "0.625", {1, -1, {6250, 0, 0}}},
+        {2, "0.625", {1, -1, {62, 50, 0}}},
+        {1, "0.625", {1, -1, {6, 2, 5}}},
+        {4, "100", {1, 0, {100, 0, 0}}},
+        {4, "12345", {1, 1, {1, 2345, 0}}},
+        {4, "1e5", {1, 1, {10, 0, 0}}},
+        {4, "  -  00 3.5", {-1, 0, {3, 5000, 0}}},
+        {4, ".0625", {1, -1, {625, 0, 0}}},
+        {4, "123.45", {1, 0, {123, 4500, 0}}},
+        {3, "+7.25D-4", {1, -2, {725, 0, 0}}},
+        {2, "31.4159965", {1, 0, {31, 41, 59}}},  // surplus digits dropped, not rounded
+        {1, "9.9999", {1, 0, {9, 9, 9}}},
+        {4, "5E", {1, 0, {5, 0, 0}}},
+        {4, "2ex", {1, 0, {2, 0, 0}}},
+        {4, "1 000 000", {1, 1, {100, 0, 0}}},
+        {4, "12,5", {1, 0, {12, 0, 0}}},
     };
     for (const Case& c : cases) {
         OwnedNumber x(3);
@@ -115,12 +87,12 @@ TEST(DecimalFromText, TextsWithoutSignificantDigitsGiveZero) {
             OwnedNumber x(4, 1, 5, {1, 2, 3, 4});
             mpFromText(4, dpw, text, *x);
             // "0..05" reads 0.05 wherever word 0 takes more than the one zero digit.
-            const std::vector<int> got = recordOf(x);
-            if (std::string(text) == "0..05" && got[0] != 0) {
+            const NumberRecord got = recordOf(x);
+            if (std::string(text) == "0..05" && got.sign != 0) {
                 EXPECT_EQ(valueOf(x, 4, radixOf(dpw)).get_str(), "1/20");
                 continue;
             }
-            EXPECT_EQ(got, (std::vector<int>{0, 0, 0, 0, 0, 0})) << '"' << text << '"';
+            EXPECT_EQ(got, (NumberRecord{0, 0, {0, 0, 0, 0}})) << '"' << text << '"';
         }
     }
 }
@@ -167,7 +139,7 @@ TEST(DecimalFromText, MatchesTheTextsExactValue) {
                                                       exponent - (n - before) - fracZeros);
                 OwnedNumber x(wc);
                 mpFromText(wc, dpw, text.c_str(), *x);
-                ASSERT_EQ(recordOf(x), cutRecord(value, radixOf(dpw), wc))
+                ASSERT_EQ(recordOf(x), cut(value, radixOf(dpw), wc))
                     << '"' << text << "\" dpw " << dpw << " wc " << wc;
                 ASSERT_TRUE(x.guardIntact());
             }
@@ -255,7 +227,7 @@ TEST(DecimalToText, RoundTripsAtEveryDigitsPerWord) {
 
                 OwnedNumber back(wc);
                 mpFromText(wc, dpw, text.c_str(), *back);
-                ASSERT_EQ(recordOf(back), cutRecord(valueOf(x, count, radix), radix, wc));
+                ASSERT_EQ(recordOf(back), cut(valueOf(x, count, radix), radix, wc));
                 ASSERT_EQ(toText(back, count, dpw), text);
             }
         }

@@ -10,12 +10,18 @@
 #include <random>
 #include <vector>
 
+#include "support/number_record.h"
 #include "support/test_number.h"
 
 namespace oskelon {
 namespace {
 
+using test::cut;
 using test::OwnedNumber;
+using test::recordOf;
+using test::valueOf;
+using Record = test::NumberRecord;
+const auto scaled = test::scaledByPower;
 
 constexpr int kRadices[] = {10, 100, 1000, 10000};
 constexpr int kWordCounts[] = {1, 2, 3, 5, 8, 21};
@@ -27,19 +33,10 @@ mpz_class power(int radix, long n) {
     mpz_ui_pow_ui(r.get_mpz_t(), radix, n);
     return r;
 }
-mpq_class scaled(const mpq_class& v, int radix, long n) {  // v * radix^n
-    return n >= 0 ? mpq_class(v * power(radix, n)) : mpq_class(v / power(radix, -n));
-}
 mpz_class wordsAsInteger(const std::int16_t* w, int count, int radix) {
     mpz_class n = 0;
     for (int i = 0; i < count; ++i) n = n * radix + w[i];
     return n;
-}
-// sign * W * radix^(exponent - (wordCount - 1)), W the integer the words form.
-mpq_class valueOf(const OwnedNumber& x, int radix) {
-    const int wc = x.wordCount();
-    return scaled(x->sign * mpq_class(wordsAsInteger(x->words(), wc, radix)), radix,
-                  x->exponent - (wc - 1));
 }
 // |v| truncated to a multiple of radix^grid, sign kept.
 mpq_class truncToGrid(const mpq_class& v, int radix, long grid) {
@@ -47,40 +44,6 @@ mpq_class truncToGrid(const mpq_class& v, int radix, long grid) {
     mpz_class n;
     mpz_tdiv_q(n.get_mpz_t(), s.get_num_mpz_t(), s.get_den_mpz_t());
     return scaled(mpq_class(n), radix, grid);
-}
-
-struct Record {
-    int sign;
-    int exponent;
-    std::vector<int> words;
-    bool operator==(const Record&) const = default;
-};
-void PrintTo(const Record& r, std::ostream* os) {
-    *os << "{sign " << r.sign << ", exp " << r.exponent << ", words";
-    for (int w : r.words) *os << ' ' << w;
-    *os << '}';
-}
-Record recordOf(const OwnedNumber& x) {
-    return {x->sign, x->exponent, x.words()};
-}
-
-// The normal-form record of v cut (toward zero) to wordCount words.
-Record cut(const mpq_class& v, int radix, int wordCount) {
-    Record r{sgn(v), 0, std::vector<int>(wordCount, 0)};
-    if (r.sign == 0) return r;
-    const mpq_class m = abs(v);
-    int e = 0;
-    while (m >= scaled(1, radix, e + 1)) ++e;
-    while (m < scaled(1, radix, e)) --e;
-    const mpq_class s = scaled(m, radix, wordCount - 1 - e);
-    mpz_class n;
-    mpz_fdiv_q(n.get_mpz_t(), s.get_num_mpz_t(), s.get_den_mpz_t());
-    for (int i = wordCount - 1; i >= 0; --i) {
-        r.words[i] = static_cast<int>(mpz_class(n % radix).get_si());
-        n /= radix;
-    }
-    r.exponent = e;
-    return r;
 }
 
 // ---- Operands with border words: runs of 0, of radix - 1 and of random words ----

@@ -18,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-#include "store_test_support.h"
+#include "support/store_access.h"
 
 namespace oskelon {
 namespace {

@@ -15,13 +15,13 @@
 #include "calc/records_view.h"
 #include "records/record_store.h"
 #include "records/registry_key.h"
-#include "support/records_host_fake.h"
+#include "support/recording_host.h"
 #include "support/under_wine.h"
 
 namespace oskelon {
 namespace {
 
-using test::ViewHost;
+using test::RecordingHost;
 
 struct RawValue {
     DWORD type;
@@ -164,7 +164,7 @@ TEST_F(RegistryTest, AUnitWritesAtItsCommitAndExcludesAnotherUnitUntilThen) {
 }
 
 TEST_F(RegistryTest, AFirstStartCreatesTheKeyAndTwelveEmptyRecordsOnce) {
-    ViewHost host;
+    RecordingHost host;
     for (int i = 0; i < 12; ++i) host.displayNames.push_back("size" + std::to_string(i));
     {
         RegistryKey key(RootKey::CurrentUser, recordsKeyPath);

@@ -57,7 +57,7 @@ TEST_F(StartUp, FreshStoreShowsTheVersionMessageBeforeTheWindowThenTheEmptyRecor
 // A damaged store: the window still starts, shows the view of a new store, tells the user once
 // and keeps the damaged file under another name.
 TEST_F(StartUp, ADamagedStoreIsKeptAndToldOnce) {
-    const std::filesystem::path store = dir.path() / "data" / "oskelon" / "registry.sqlite3";
+    const std::filesystem::path store = dir.storeFile();
     std::filesystem::create_directories(store.parent_path());
     const std::string garbage(6000, '\x42');
     { std::ofstream(store, std::ios::binary) << garbage; }

@@ -41,11 +41,11 @@ bool contains(const std::vector<std::string>& lines, const std::string& prefix) 
     return false;
 }
 
-// Files the job may have left in the directory besides the store's.
+// Files the job may have left in the directory.
 std::vector<std::string> filesIn(const std::filesystem::path& dir) {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(dir))
-        if (entry.path().filename() != "data") names.push_back(entry.path().filename().string());
+        names.push_back(entry.path().filename().string());
     return names;
 }
 

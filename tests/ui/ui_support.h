@@ -20,9 +20,9 @@
 #include <vector>
 
 #include "calc/records_view.h"
-#include "calc/temp_dir.h"
 #include "records/record_store.h"
 #include "records/registry_key.h"
+#include "support/temp_store.h"
 #include "ui/main_dialog.h"
 
 namespace oskelon::test {

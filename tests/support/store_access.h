@@ -1,5 +1,5 @@
-// Test support for the records store: a private store per test, raw access to the database for
-// checks that do not go through RegistryKey, and child processes.
+// Test support for the Linux records store: raw access to its database for checks that do not go
+// through RegistryKey, and child processes that use the store at the same time.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,53 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "support/records_host_fake.h"
+#include "support/recording_host.h"
+#include "support/temp_store.h"
 
 namespace oskelon::test {
-
-// Every test gets its own XDG_DATA_HOME and HOME under a fresh temporary directory, so no test
-// ever reaches the real user's store. The previous values come back after the test.
-class StoreTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        std::string pattern = ::testing::TempDir() + "oskelon-records-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        root_ = pattern;
-        savedDataHome_ = saved("XDG_DATA_HOME");
-        savedHome_ = saved("HOME");
-        std::filesystem::create_directory(root_ / "home");
-        ::setenv("HOME", (root_ / "home").c_str(), 1);
-        ::setenv("XDG_DATA_HOME", dataHome().c_str(), 1);
-    }
-
-    void TearDown() override {
-        restore("XDG_DATA_HOME", savedDataHome_);
-        restore("HOME", savedHome_);
-        std::error_code ignored;
-        std::filesystem::remove_all(root_, ignored);
-    }
-
-    std::filesystem::path dataHome() const { return root_ / "data"; }
-    std::filesystem::path storeFile() const { return dataHome() / "oskelon" / "registry.sqlite3"; }
-    const std::filesystem::path& root() const { return root_; }
-
-  private:
-    static std::optional<std::string> saved(const char* name) {
-        const char* value = std::getenv(name);
-        return value ? std::optional<std::string>(value) : std::nullopt;
-    }
-    static void restore(const char* name, const std::optional<std::string>& value) {
-        if (value) {
-            ::setenv(name, value->c_str(), 1);
-        } else {
-            ::unsetenv(name);
-        }
-    }
-
-    std::filesystem::path root_;
-    std::optional<std::string> savedDataHome_;
-    std::optional<std::string> savedHome_;
-};
 
 // The store's database opened directly, for checks of the stored layout and for planting values
 // that RegistryKey itself never writes.
