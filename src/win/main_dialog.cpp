@@ -1,13 +1,17 @@
 #include "win/main_dialog.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <thread>
+#include <vector>
 
 #include "calc/calc_job.h"
 #include "calc/records_view.h"
 #include "calc/sizes.h"
+#include "calc/thread_choice.h"
 #include "platform/windows_text.h"
 #include "records/record_store.h"
 #include "records/registry_key.h"
@@ -34,6 +38,30 @@ HICON loadIcon(HINSTANCE instance, int widthMetric, int heightMetric) {
                                          GetSystemMetrics(heightMetric), LR_DEFAULTCOLOR));
 }
 
+// The CPUs this process may run on: its affinity mask's, or the system's count when the mask
+// cannot be had (a process whose threads span processor groups reads an empty one).
+int usableCpus() {
+    DWORD_PTR process = 0;
+    DWORD_PTR system = 0;
+    if (GetProcessAffinityMask(GetCurrentProcess(), &process, &system) && process != 0) {
+        int count = 0;
+        for (; process != 0; process &= process - 1) ++count;
+        return count;
+    }
+    return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+}
+
+UINT threadsCommand(int count) {
+    return IDM_THREADS_FIRST + 16u * static_cast<UINT>(count);
+}
+
+// The count of a thread-choice command; 0 for any other command.
+int threadsOfCommand(UINT id) {
+    if (id <= IDM_THREADS_FIRST || id > threadsCommand(IDM_THREADS_MAX_COUNT) || (id & 0xF) != 0)
+        return 0;
+    return static_cast<int>((id - IDM_THREADS_FIRST) / 16);
+}
+
 // BeginPaint and EndPaint around one WM_PAINT.
 class PaintScope {
   public:
@@ -55,7 +83,8 @@ MainDialog::MainDialog(HINSTANCE instance)
     : instance_(instance),
       appIcon_(loadIcon(instance, SM_CXICON, SM_CYICON)),
       smallIcon_(loadIcon(instance, SM_CXSMICON, SM_CYSMICON)),
-      accelTable_(LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_ACCELERATOR1))) {}
+      accelTable_(LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_ACCELERATOR1))),
+      usableThreads_(std::min(usableCpus(), IDM_THREADS_MAX_COUNT)) {}
 
 MainDialog::~MainDialog() {
     // The job's thread goes first: it may still reach the window and the working set.
@@ -105,9 +134,14 @@ INT_PTR CALLBACK MainDialog::dialogProc(HWND hwnd, UINT message, WPARAM wParam, 
 INT_PTR MainDialog::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_SYSCOMMAND:
-            if ((wParam & 0xFFF0) != IDM_ABOUTBOX) return FALSE;
-            OnSysCommand(wParam, lParam);
-            return TRUE;
+            // The system uses the low four bits; the About item and the thread choice are ours.
+            if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {
+                OnSysCommand(wParam, lParam);
+                return TRUE;
+            }
+            return menuCommand(static_cast<UINT>(wParam & 0xFFF0)) ? TRUE : FALSE;
+        case WM_CONTEXTMENU:
+            return OnContextMenu(lParam) ? TRUE : FALSE;
         case WM_PAINT:
             return OnPaint() ? TRUE : FALSE;
         case WM_QUERYDRAGICON:  // OnQueryDragIcon: the result is the message's value
@@ -147,7 +181,8 @@ bool MainDialog::handleCommand(int id, int code) {
             endDialog(id);
             return true;
         default:
-            return false;
+            // A submenu of the system menu may send its command as WM_COMMAND.
+            return menuCommand(static_cast<UINT>(id));
     }
 }
 
@@ -160,6 +195,9 @@ BOOL MainDialog::OnInitDialog() {
             AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr)) {
             AppendMenuW(systemMenu, MF_STRING, IDM_ABOUTBOX, aboutItem);
         }
+        // The thread choice beside it.
+        const int position = GetMenuItemCount(systemMenu);
+        if (position >= 0 && appendThreadsMenu(systemMenu)) systemThreadsPosition_ = position;
     }
     if (appIcon_)
         SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(appIcon_.get()));
@@ -286,6 +324,89 @@ void MainDialog::OnSysCommand(WPARAM, LPARAM) {
     ShowAboutDialog(instance_, hwnd_);
 }
 
+bool MainDialog::OnContextMenu(LPARAM point) {
+    POINT at{GET_X_LPARAM(point), GET_Y_LPARAM(point)};
+    if (at.x == -1 && at.y == -1) {
+        at = {0, 0};
+        ClientToScreen(hwnd_, &at);
+    } else {
+        // On the caption and the frame the system menu comes, as always.
+        POINT client = at;
+        RECT area{};
+        if (!ScreenToClient(hwnd_, &client) || !GetClientRect(hwnd_, &area) ||
+            !PtInRect(&area, client))
+            return false;
+    }
+    MenuHandle menu(CreatePopupMenu());
+    wchar_t aboutItem[256];
+    if (!menu || LoadStringW(instance_, IDS_ABOUTBOX, aboutItem, 256) <= 0 ||
+        !AppendMenuW(menu.get(), MF_STRING, IDM_ABOUTBOX, aboutItem) ||
+        !AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr) || !appendThreadsMenu(menu.get()))
+        return true;
+    // The choice comes back as the result, so it is taken with the state the menu showed.
+    const UINT id = static_cast<UINT>(TrackPopupMenu(
+        menu.get(), TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON, at.x, at.y, 0, hwnd_, nullptr));
+    if (id == IDM_ABOUTBOX)
+        OnSysCommand(id, 0);
+    else if (id != 0)
+        menuCommand(id);
+    return true;
+}
+
+bool MainDialog::menuCommand(UINT id) {
+    const int count = threadsOfCommand(id);
+    if (count == 0) return false;
+    chooseThreads(count);
+    return true;
+}
+
+void MainDialog::chooseThreads(int count) {
+    const std::vector<int> offered = threadChoices(usableThreads_);
+    if (jobActive_ || count == threads_ ||
+        std::find(offered.begin(), offered.end(), count) == offered.end())
+        return;
+    threads_ = count;
+    if (systemThreadsPosition_ >= 0)
+        updateThreadsMenu(GetSystemMenu(hwnd_, FALSE), static_cast<UINT>(systemThreadsPosition_));
+    // Says which runs come next, in place of the last run's line.
+    setStatus(count == 1 ? std::string() : threadCountText(count));
+}
+
+bool MainDialog::appendThreadsMenu(HMENU menu) const {
+    MenuHandle threads(CreatePopupMenu());
+    if (!threads) return false;
+    for (const int count : threadChoices(usableThreads_)) {
+        const std::wstring label = wideFromUtf8(threadChoiceLabel(count, usableThreads_));
+        if (!AppendMenuW(threads.get(), MF_STRING, threadsCommand(count), label.c_str()))
+            return false;
+    }
+    const int position = GetMenuItemCount(menu);
+    const std::wstring title = wideFromUtf8(kThreadsMenuTitle);
+    if (position < 0 ||
+        !AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(threads.get()), title.c_str()))
+        return false;
+    threads.release();  // the menu's now
+    updateThreadsMenu(menu, static_cast<UINT>(position));
+    return true;
+}
+
+void MainDialog::updateThreadsMenu(HMENU menu, UINT position) const {
+    HMENU threads = GetSubMenu(menu, static_cast<int>(position));
+    if (threads == nullptr) return;
+    const std::vector<int> offered = threadChoices(usableThreads_);
+    CheckMenuRadioItem(threads, threadsCommand(offered.front()), threadsCommand(offered.back()),
+                       threadsCommand(threads_), MF_BYCOMMAND);
+    const UINT state = jobActive_ ? MF_GRAYED : MF_ENABLED;
+    for (const int count : offered) EnableMenuItem(threads, threadsCommand(count), state);
+    EnableMenuItem(menu, position, MF_BYPOSITION | state);
+}
+
+void MainDialog::setJobActive(bool active) {
+    jobActive_ = active;
+    if (systemThreadsPosition_ >= 0)
+        updateThreadsMenu(GetSystemMenu(hwnd_, FALSE), static_cast<UINT>(systemThreadsPosition_));
+}
+
 bool MainDialog::OnPaint() {
     if (!IsIconic(hwnd_)) return false;
     PaintScope paint(hwnd_);
@@ -322,13 +443,16 @@ void MainDialog::OnCalc() {
     job_.reset();
 
     jobSizeIndex_ = -1;
+    jobThreads_ = threads_;
     SendDlgItemMessageW(hwnd_, IDC_PROGRESS, PBM_SETRANGE32, 0, 1);
     SendDlgItemMessageW(hwnd_, IDC_PROGRESS, PBM_SETPOS, 0, 0);
     setStatus({});
-    job_ = std::make_unique<JobRun>(*this, hwnd_, JobOptions{}, ++jobSerial_);
-    jobActive_ = true;
+    JobOptions options;
+    options.threads = jobThreads_;
+    job_ = std::make_unique<JobRun>(*this, hwnd_, std::move(options), ++jobSerial_);
+    setJobActive(true);
     if (!job_->start()) {
-        jobActive_ = false;
+        setJobActive(false);
         EnableButton(MainButton::Copy, true);
         EnableButton(MainButton::Calc, true);
         EnableButton(MainButton::Record, true);
@@ -343,7 +467,7 @@ void MainDialog::jobReadSize(int sizeIndex) {
     SendDlgItemMessageW(hwnd_, IDC_PROGRESS, PBM_SETRANGE32, 0,
                         kRunLinesBesidesLoops + CalcJob::expectedIterations(sizeIndex));
     SendDlgItemMessageW(hwnd_, IDC_PROGRESS, PBM_SETPOS, 0, 0);
-    setStatus(SizeDisplayName(sizeIndex) + ": running...");
+    setStatus(runName() + ": running...");
 }
 
 void MainDialog::OnStop() {
@@ -355,9 +479,9 @@ void MainDialog::OnStop() {
     ShowMessage(kStopMessage);
     job_->waitForEnd();
     workingSet_.releaseAll();
-    jobActive_ = false;
+    setJobActive(false);
     stopping_ = false;
-    setStatus(SizeDisplayName(jobSizeIndex_) + ": stopped");
+    setStatus(runName() + ": stopped");
     if (!closing_) {
         EnableButton(MainButton::Calc, true);
         EnableButton(MainButton::Record, true);
@@ -374,9 +498,9 @@ void MainDialog::onJobEnded(WPARAM serial) {
 void MainDialog::finishJob() {
     job_->waitForEnd();
     workingSet_.releaseAll();  // empty already unless the job ended abnormally
-    jobActive_ = false;
+    setJobActive(false);
     const unsigned exitCode = job_->exitCode();
-    const std::string name = SizeDisplayName(jobSizeIndex_);
+    const std::string name = runName();
     switch (exitCode) {
         case kJobComplete:
         case kJobOutputFailed: {
@@ -446,6 +570,10 @@ void MainDialog::endDialog(int result) {
 
 void MainDialog::setStatus(const std::string& text) {
     SetDlgItemTextW(hwnd_, IDC_STATUS, wideFromUtf8(text).c_str());
+}
+
+std::string MainDialog::runName() {
+    return runStatusName(SizeDisplayName(jobSizeIndex_), jobThreads_);
 }
 
 }  // namespace oskelon::win

@@ -12,6 +12,10 @@
 // The dialog runs modeless under a message loop of its own (DoModal), which translates the
 // accelerator table (Ctrl+C) before the dialog's keyboard navigation; Esc, the close box and
 // Enter while no button has the focus end it at any time, also during a run.
+//
+// The thread count of a run is chosen in the "Threads" submenu of the system menu (beside the
+// About item) and of the context menu: 1, the classic run, until the user picks another; the
+// choice is disabled while a job runs and shows in the status line when it is not 1.
 #pragma once
 
 #include <windows.h>
@@ -72,10 +76,26 @@ class MainDialog : public JobHost {
     INT_PTR handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     bool handleCommand(int id, int code);
 
-    // Start-up before the window first shows: the About item, the icons, the size list, the
-    // store's version check, the empty working set, size 6, the records view, the store notice.
+    // Start-up before the window first shows: the About item and the thread choice, the icons,
+    // the size list, the store's version check, the empty working set, size 6, the records view,
+    // the store notice.
     BOOL OnInitDialog();
     void OnSysCommand(WPARAM command, LPARAM lParam);
+    // The context menu at a screen point of the client area (-1, -1: from the keyboard, at its
+    // corner): the About item and the thread choice. False for a point outside the client area.
+    bool OnContextMenu(LPARAM point);
+    // A command of either menu; false when it is none of theirs.
+    bool menuCommand(UINT id);
+    // The thread count for the next runs: one of the counts offered; ignored while a job runs
+    // (the menus are disabled then, and a run keeps the count it started with).
+    void chooseThreads(int count);
+    // Appends the "Threads" submenu to menu; false when the system refuses it.
+    bool appendThreadsMenu(HMENU menu) const;
+    // The "Threads" entry at position of menu and its items: the chosen count checked, all
+    // disabled while a job runs.
+    void updateThreadsMenu(HMENU menu, UINT position) const;
+    // The job has started or its end has been taken in.
+    void setJobActive(bool active);
     bool OnPaint();  // false: not iconic, the default painting applies
     void OnCalc();
     void OnStop();
@@ -91,6 +111,8 @@ class MainDialog : public JobHost {
     // Takes in the end of the current job: waits for its thread, frees what it left, reports.
     void finishJob();
     void setStatus(const std::string& text);
+    // The current run's name in the status line: its size, and its threads beyond one.
+    std::string runName();
     HWND item(int id) const;
     HWND button(MainButton which) const;
     // At start-up the version message comes before the window is shown, so over no window.
@@ -111,6 +133,11 @@ class MainDialog : public JobHost {
     bool closing_ = false;
     int result_ = IDCANCEL;
     int jobSizeIndex_ = -1;
+    int threads_ = 1;
+    int usableThreads_;
+    int jobThreads_ = 1;  // the current or last run's
+    // The place of "Threads" in the system menu (-1: it has none).
+    int systemThreadsPosition_ = -1;
 };
 
 }  // namespace oskelon::win

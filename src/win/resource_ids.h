@@ -16,9 +16,14 @@
 #define IDD_ABOUTBOX 100
 #define IDS_ABOUTBOX 101
 #define IDD_OSKELON_DIALOG 102
-#define IDR_MAINFRAME 128      // the application icon
-#define IDR_ACCELERATOR1 130   // Ctrl+C
-#define IDM_ABOUTBOX 0x0010    // system-menu command of the About item (low four bits clear)
+#define IDR_MAINFRAME 128     // the application icon
+#define IDR_ACCELERATOR1 130  // Ctrl+C
+#define IDM_ABOUTBOX 0x0010   // system-menu command of the About item (low four bits clear)
+// Commands of the thread choice, in the system menu's "Threads" submenu and the context menu:
+// IDM_THREADS_FIRST + 16 x the count, so that a system command keeps its low four bits clear and
+// stays below the system's own (0xF000); counts up to IDM_THREADS_MAX_COUNT.
+#define IDM_THREADS_FIRST 0x1000
+#define IDM_THREADS_MAX_COUNT 3583
 #define ID_COPY_COMMAND 32771  // the accelerator's command
 
 // ---- Main window, template 102: 150 x 257 in the design, grown by 20 units below the group

@@ -15,5 +15,7 @@ using oskelon::UniqueHandle;
 using IconHandle = UniqueHandle<HICON, DestroyIcon>;
 // Accelerator tables; one loaded from a resource would also go with the process.
 using AcceleratorHandle = UniqueHandle<HACCEL, DestroyAcceleratorTable>;
+// Menus; a submenu belongs to the menu it has been appended to.
+using MenuHandle = UniqueHandle<HMENU, DestroyMenu>;
 
 }  // namespace oskelon::win

@@ -54,6 +54,21 @@ BOOL CALLBACK matchTopLevel(HWND window, LPARAM data) {
     return FALSE;
 }
 
+struct TopLevelList {
+    DWORD pid;
+    const wchar_t* windowClass;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK listTopLevel(HWND window, LPARAM data) {
+    auto& list = *reinterpret_cast<TopLevelList*>(data);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid == list.pid && IsWindowVisible(window) && className(window) == list.windowClass)
+        list.found.push_back(window);
+    return TRUE;
+}
+
 struct ChildSearch {
     HWND parent;
     const wchar_t* windowClass;
@@ -74,6 +89,12 @@ HWND findTopLevel(DWORD pid, const wchar_t* windowClass, const wchar_t* caption)
     TopLevelSearch search{pid, windowClass, caption, nullptr};
     EnumWindows(matchTopLevel, reinterpret_cast<LPARAM>(&search));
     return search.found;
+}
+
+std::vector<HWND> topLevels(DWORD pid, const wchar_t* windowClass) {
+    TopLevelList list{pid, windowClass, {}};
+    EnumWindows(listTopLevel, reinterpret_cast<LPARAM>(&list));
+    return list.found;
 }
 
 std::vector<HWND> childrenOfClass(HWND parent, const wchar_t* windowClass) {
@@ -153,6 +174,10 @@ void command(HWND dialog, int id) {
 bool typeKeys(HWND window, const std::vector<WORD>& keys) {
     SetForegroundWindow(window);
     if (!waitFor([&] { return GetForegroundWindow() == window; }, 5000)) return false;
+    return pressKeys(keys);
+}
+
+bool pressKeys(const std::vector<WORD>& keys) {
     std::vector<INPUT> inputs;
     for (WORD key : keys) {
         INPUT input{};

@@ -20,6 +20,8 @@ std::wstring className(HWND window);
 // The first visible top-level window of process pid with the class (nullptr: any) and the
 // caption (nullptr: any).
 HWND findTopLevel(DWORD pid, const wchar_t* windowClass, const wchar_t* caption);
+// Every visible top-level window of process pid with the class.
+std::vector<HWND> topLevels(DWORD pid, const wchar_t* windowClass);
 // The direct children of parent with the class, in z order (the template's order for a dialog).
 std::vector<HWND> childrenOfClass(HWND parent, const wchar_t* windowClass);
 // The text of a message box: its static controls' texts, joined by line ends.
@@ -42,6 +44,8 @@ void command(HWND dialog, int id);
 // Brings window to the foreground and types the keys (virtual-key codes, pressed in order and
 // released in reverse order) through the system's input queue.
 bool typeKeys(HWND window, const std::vector<WORD>& keys);
+// The same keys to whatever has the input now (a menu that is open).
+bool pressKeys(const std::vector<WORD>& keys);
 
 // The clipboard's CF_UNICODETEXT, or nothing when it has none or cannot be opened.
 std::optional<std::wstring> clipboardText();

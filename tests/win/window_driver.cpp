@@ -6,7 +6,9 @@
 //       first start (the version message before the window shows), the window after start-up,
 //       Ctrl+C, the About box, the question before a large size, a complete size-0 run with its
 //       list, pi.dat (against the reference digests of pi), the registry values, "Record" and
-//       Ctrl+C again, "Stop" during a run, and the close box during a run.
+//       Ctrl+C again, the thread choice of the system menu with a size-0 run on two threads,
+//       "Stop" during a run on two threads with the choice locked, and the close box during a
+//       run.
 //   window_driver pose <oskelon.exe> <work dir> <done file>
 //       first start and a size-0 run, then prints "window X Y WIDTH HEIGHT" (screen pixels) and
 //       leaves the window as it is until <done file> exists; then closes it.
@@ -196,6 +198,21 @@ void answer(Checker& checker, HWND box, int id, const std::string& what) {
                   what + " closes");
 }
 
+// The CPUs a process of this system may run on, which the choice counts as all.
+int usableCpus() {
+    DWORD_PTR process = 0;
+    DWORD_PTR system = 0;
+    if (!GetProcessAffinityMask(GetCurrentProcess(), &process, &system) || process == 0) return 1;
+    int count = 0;
+    for (; process != 0; process &= process - 1) ++count;
+    return count;
+}
+
+// A choice of the thread count as the system menu sends it, also when the menu would not.
+void postThreadsChoice(HWND dialog, int count) {
+    PostMessageW(dialog, WM_SYSCOMMAND, IDM_THREADS_FIRST + 16 * count, 0);
+}
+
 // ---- Records, files ----
 
 struct RegValue {
@@ -335,6 +352,7 @@ class Scenario {
         questionAnsweredNo();
         sizeZeroRun();
         recordView();
+        twoThreads();
         stopDuringRun();
         closeDuringRun();
     }
@@ -576,6 +594,93 @@ class Scenario {
         copyWithKeys("the records text after Record", view.text);
     }
 
+    // The program's open menus: the system menu and a submenu opened from it.
+    std::size_t openMenus() const { return topLevels(program_->pid(), L"#32768").size(); }
+
+    // Alt+Space opens the system menu, Up moves to its last entry, "Threads", and Right opens
+    // that when it can be opened. Whether it opened; the system menu itself must come.
+    bool openThreadsMenu() {
+        checker_.require(typeKeys(window_->dialog, {VK_MENU, VK_SPACE}), "Alt+Space is typed");
+        checker_.require(waitFor([&] { return openMenus() == 1; }, kWindowMs),
+                         "Alt+Space opens the system menu");
+        pressKeys({VK_UP});
+        pressKeys({VK_RIGHT});
+        return waitFor([&] { return openMenus() == 2; }, kQuietMs);
+    }
+
+    // The same through the context menu, as a right click on the list opens it.
+    bool openContextThreadsMenu() {
+        const MainWindow& w = *window_;
+        SetForegroundWindow(w.dialog);
+        checker_.require(waitFor([&] { return GetForegroundWindow() == w.dialog; }, kWindowMs),
+                         "the window comes to the foreground");
+        RECT list{};
+        GetWindowRect(w.list, &list);
+        PostMessageW(w.dialog, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(w.list),
+                     MAKELPARAM(list.left + 20, list.top + 20));
+        checker_.require(waitFor([&] { return openMenus() == 1; }, kWindowMs),
+                         "a right click on the list opens the context menu");
+        pressKeys({VK_UP});
+        pressKeys({VK_RIGHT});
+        return waitFor([&] { return openMenus() == 2; }, kQuietMs);
+    }
+
+    // Item (from 0) of the open "Threads" submenu, with Down and Enter, as a user would choose it.
+    void chooseThreadsItem(int item) {
+        for (int i = 0; i < item; ++i) pressKeys({VK_DOWN});
+        pressKeys({VK_RETURN});
+        checker_.check(waitFor([&] { return openMenus() == 0; }, kWindowMs),
+                       "the menu closes with the choice");
+    }
+
+    // Closes the open menus, as a click elsewhere would.
+    void closeMenus() {
+        PostMessageW(window_->dialog, WM_CANCELMODE, 0, 0);
+        checker_.check(waitFor([&] { return openMenus() == 0; }, kWindowMs), "the menus close");
+    }
+
+    // The thread choice of the system menu (the runs before took the default, one thread: their
+    // status line names no threads). Two threads compute the same pi.dat as one, leave the
+    // classic record alone and are named in the status line.
+    void twoThreads() {
+        step("thread choice, a size-0 run on two threads");
+        const MainWindow& w = *window_;
+        const bool opened = openThreadsMenu();
+        checker_.require(opened, "the system menu's \"Threads\" entry opens");
+        if (usableCpus() < 2) {
+            closeMenus();
+            std::printf("a single CPU: no run on two threads\n");
+            return;
+        }
+        chooseThreadsItem(1);  // "2 threads", or "all 2 threads" on two CPUs
+        checker_.check(waitFor([&] { return windowText(w.status) == L"2 threads"; }, kWindowMs),
+                       "the status line says \"2 threads\"", quoted(windowText(w.status)));
+
+        const RegValue classicSeconds = readValue("1.6s");
+        const RegValue classicCode = readValue("1.6c");
+        w.selectSize(0);
+        click(w.calc);
+        HWND end = waitForBox(*program_, L"", kRunMs);
+        checker_.require(end != nullptr && messageBoxText(end) == L"end of calculating",
+                         "the run on two threads ends with \"end of calculating\"",
+                         end ? quoted(messageBoxText(end)) : "no box");
+        answer(checker_, end, IDOK, "\"end of calculating\"");
+        waitFor([&] { return windowText(w.status).find(L" ms") != std::wstring::npos; }, kWindowMs);
+        checker_.check(std::regex_match(utf8(windowText(w.status)),
+                                        std::regex("1\\.6万桁 on 2 threads: [0-9]+\\.[0-9]{3} ms, "
+                                                   "verified")),
+                       "the status line names the run's two threads", quoted(windowText(w.status)));
+        checker_.check(readFile(directory_ + L"\\pi.dat") == piDat_,
+                       "pi.dat of two threads is byte for byte the one of one thread");
+        checker_.check(readValue("1.6s").bytes == classicSeconds.bytes &&
+                           readValue("1.6c").bytes == classicCode.bytes,
+                       "the run on two threads leaves the classic record alone");
+        const std::vector<std::wstring> lines = w.lines();
+        checker_.check(lines.size() > 4 && lines[2] == L"calculating PI in " +
+                                                           std::to_wstring(digits_) + L" digits...",
+                       "the run's digits line");
+    }
+
     // A run in its AGM loop, which adds a list line every few hundred milliseconds at size 9.
     static bool waitForIterations(const MainWindow& w) {
         return waitFor(
@@ -601,6 +706,15 @@ class Scenario {
         checker_.check(w.buttons() == Buttons{false, true, false, false}, "buttons during a run",
                        w.buttons().text());
         copyWithKeysDoesNothing("during a run");
+        if (usableCpus() >= 2) {
+            // The choice is locked while the job runs; one that comes anyway changes nothing.
+            checker_.check(!openThreadsMenu(), "the \"Threads\" entry does not open during a run");
+            closeMenus();
+            postThreadsChoice(w.dialog, 1);
+            waitFor([] { return false; }, kQuietMs);
+            checker_.check(windowText(w.status) == L"838万桁 on 2 threads: running...",
+                           "a choice during the run changes nothing", quoted(windowText(w.status)));
+        }
         click(w.stop);
         HWND box = waitForBox(*program_, L"");
         checker_.require(box != nullptr, "\"Stop\" shows its message");
@@ -622,8 +736,18 @@ class Scenario {
                            directoryEntries(directory_) == std::vector<std::wstring>{L"pi.dat"},
                        "the stopped run left pi.dat as it was and no other file");
         checker_.check(readValue("838s").dword() == kNoRecord, "the stopped run wrote no record");
-        checker_.check(windowText(w.status) == L"838万桁: stopped", "the status line says stopped",
-                       quoted(windowText(w.status)));
+        const std::wstring threads = usableCpus() >= 2 ? L" on 2 threads" : L"";
+        checker_.check(windowText(w.status) == L"838万桁" + threads + L": stopped",
+                       "the status line says stopped", quoted(windowText(w.status)));
+        if (usableCpus() >= 2) {
+            // Back to the classic run, in the context menu: the status line has no count to show.
+            checker_.require(openContextThreadsMenu(),
+                             "the context menu's \"Threads\" entry opens after Stop");
+            chooseThreadsItem(0);
+            checker_.check(waitFor([&] { return windowText(w.status).empty(); }, kWindowMs),
+                           "one thread again empties the status line",
+                           quoted(windowText(w.status)));
+        }
     }
 
     // Esc during a run ends the program at once and cleanly.
