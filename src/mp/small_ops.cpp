@@ -14,8 +14,79 @@
 #include <cstdint>
 
 #include "mp/elementary.h"
+#include "mp/word_blocks.h"
 
 namespace oskelon {
+namespace {
+
+// Long word loops are spread over the active pool from kSpreadSmallOpsFrom words on, in blocks of
+// at least kSmallOpsBlock words; the block sizes depend on wordCount alone.
+constexpr int kSpreadSmallOpsFrom = 1 << 15;
+constexpr int kSmallOpsBlock = 8192;
+
+// Words hi-1 down to lo of a * |m| with an incoming carry c; returns the carry out of word lo.
+inline std::int32_t mulSmallWords(const std::int16_t* aw, std::int16_t* ow, int lo, int hi,
+                                  double absM, double dRadix, double invRadix, std::int32_t c) {
+    for (int j = hi - 1; j >= lo; --j) {
+        const double t = aw[j] * absM + c + 0.5;
+        c = static_cast<std::int32_t>(t * invRadix);
+        ow[j] = static_cast<std::int16_t>(t - c * dRadix);
+    }
+    return c;
+}
+
+// The loop of mpMulSmall in blocks, each with carry 0, joined by addCarryToWords (word_blocks.h):
+// every word and carry of the loop is an exact integer (above), so the block's words are the
+// digits of its part of a * |m| and the fix-up gives the words and the final carry of the serial
+// loop. The final carry is below |m|, as there.
+std::int32_t mulSmallSpread(int wordCount, int radix, const std::int16_t* aw, std::int16_t* ow,
+                            double absM, double dRadix, double invRadix) {
+    const detail::BlockSplit split = detail::splitIntoBlocks(0, wordCount, kSmallOpsBlock, 64);
+    std::int32_t carries[detail::kMaxWordBlocks];
+    forEachPart(split.count, [&](int b) {
+        carries[b] = mulSmallWords(aw, ow, split.begin(b), split.end(b), absM, dRadix, invRadix, 0);
+    });
+    std::int64_t carry = 0;
+    for (int b = split.count - 1; b >= 0; --b) {
+        carry =
+            carries[b] + detail::addCarryToWords(carry, radix, ow, split.begin(b), split.end(b));
+    }
+    return static_cast<std::int32_t>(carry);
+}
+
+// Words lo .. hi-1 of a / 2 with an even radix: word m is (w + carry * radix) / 2, w the word that
+// lands there (a's word m, or m + 1 when the leading 1 moved down) and carry the lowest bit of
+// the word before it. `carry` is the carry into word lo and `last` the word landing on hi - 1, both
+// read by the caller before any block writes (out may be a, and a neighbour block writes those
+// positions).
+inline void halveWords(const std::int16_t* aw, std::int16_t* ow, int lo, int hi, int lead,
+                       int radix, int carry, int last) {
+    for (int m = lo; m < hi; ++m) {
+        const int w = m + 1 == hi ? last : aw[m + lead];
+        const int t = w + carry * radix;
+        ow[m] = static_cast<std::int16_t>(t / 2);
+        carry = w & 1;
+    }
+}
+
+void halveSpread(int wordCount, int radix, const std::int16_t* aw, std::int16_t* ow, int lead) {
+    // lead = 1: words 0 .. wordCount-2 take a's words 1 .. wordCount-1 (the last word is the
+    // caller's); lead = 0: words 0 .. wordCount-1 take a's own.
+    const int end = wordCount - lead;
+    const detail::BlockSplit split = detail::splitIntoBlocks(0, end, kSmallOpsBlock, 64);
+    std::int16_t carryIn[detail::kMaxWordBlocks];
+    std::int16_t last[detail::kMaxWordBlocks];
+    for (int b = 0; b < split.count; ++b) {
+        const int lo = split.begin(b);
+        carryIn[b] = static_cast<std::int16_t>(lo == 0 ? lead : aw[lo + lead - 1] & 1);
+        last[b] = aw[split.end(b) - 1 + lead];
+    }
+    forEachPart(split.count, [&](int b) {
+        halveWords(aw, ow, split.begin(b), split.end(b), lead, radix, carryIn[b], last[b]);
+    });
+}
+
+}  // namespace
 
 void mpMulSmall(int wordCount, int radix, const MpNumber& a, std::int32_t m, MpNumber& out) {
     const int sign = m > 0 ? a.sign : (m < 0 ? -a.sign : 0);
@@ -27,12 +98,9 @@ void mpMulSmall(int wordCount, int radix, const MpNumber& a, std::int32_t m, MpN
     std::int16_t* ow = out.words();
 
     // c < |m| throughout, so it fits a signed 32-bit integer even for m = -2^31.
-    std::int32_t c = 0;
-    for (int j = wordCount - 1; j >= 0; --j) {
-        const double t = aw[j] * absM + c + 0.5;
-        c = static_cast<std::int32_t>(t * invRadix);
-        ow[j] = static_cast<std::int16_t>(t - c * dRadix);
-    }
+    std::int32_t c = detail::spreadWorthIt(wordCount, kSpreadSmallOpsFrom)
+                         ? mulSmallSpread(wordCount, radix, aw, ow, absM, dRadix, invRadix)
+                         : mulSmallWords(aw, ow, 0, wordCount, absM, dRadix, invRadix, 0);
 
     // k = number of radix words the final carry occupies (0 for c = 0, 1 for 1 <= c < radix, ...).
     int k = 0;
@@ -124,6 +192,15 @@ void mpHalve(int wordCount, int radix, const MpNumber& a, MpNumber& out) {
     // With an even radix the remainder a word passes down is just its own lowest bit, so no
     // carry runs through the loop; each word is read before its slot is written (out may be a).
     const bool even = radix % 2 == 0;
+    if (even && detail::spreadWorthIt(wordCount, kSpreadSmallOpsFrom)) {
+        const int lead = aw[0] == 1 ? 1 : 0;
+        const int carry = aw[wordCount - 1] & 1;  // read before any word is written
+        halveSpread(wordCount, radix, aw, ow, lead);
+        if (lead == 1) ow[wordCount - 1] = static_cast<std::int16_t>(carry * (radix / 2));
+        out.exponent = aExponent - lead;
+        out.sign = sign;
+        return;
+    }
     if (aw[0] == 1) {
         // The leading 1 moves into the next word as a carry of radix; the result starts one
         // word lower and its extra last word takes the final half, so nothing is lost.

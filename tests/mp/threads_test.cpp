@@ -156,6 +156,61 @@ TEST(SpreadWords, ChainsThroughEveryBlock) {
     for (int j = 0; j < count / 2 - 1; ++j) ASSERT_EQ(y[j], radix - 1) << j;
 }
 
+// Multiplication by a machine integer (carries up to |m| joined across blocks) and halving (a
+// leading 1 moving down, or not), in place and into a separate record; 9999... multiplied by m
+// carries through every block. The product by m is also held against GMP.
+TEST(SpreadWords, SmallOpsMatchOneThreadAndGmp) {
+    const int radix = 10000;
+    std::mt19937_64 rng(17);
+    for (int count : {kSpreadFrom - 2, kSpreadFrom + 2, (1 << 17) + 2}) {
+        for (WordStyle style : {WordStyle::Uniform, WordStyle::Runs, WordStyle::AllMax}) {
+            OwnedNumber a(count);
+            randomNumber(rng, count, radix, count, style, -1, 7, *a);
+            for (bool inPlace : {false, true}) {
+                const std::string what =
+                    "count " + std::to_string(count) + (inPlace ? ", in place" : ", separate");
+                for (std::int32_t m : {3, 9999, -2147483647 - 1, 2147483647}) {
+                    State one{};
+                    onThreads(1, [&] {
+                        OwnedNumber x = a, out(count);
+                        mpMulSmall(count, radix, *x, m, inPlace ? *x : *out);
+                        one = stateOf(inPlace ? x : out);
+                    });
+                    for (int threads : kPoolSizes) {
+                        onThreads(threads, [&] {
+                            OwnedNumber x = a, out(count);
+                            mpMulSmall(count, radix, *x, m, inPlace ? *x : *out);
+                            EXPECT_TRUE(stateOf(inPlace ? x : out) == one)
+                                << what << ", m " << m << ", " << threads << " threads";
+                        });
+                    }
+                    if (count != kSpreadFrom + 2 || inPlace) continue;
+                    // |a m| cut to count words: digits beyond them fall off the end.
+                    const mpz_class exact =
+                        wordsValue(a->words(), count, 4) * std::abs(std::int64_t{m});
+                    std::vector<std::int16_t> w(one.words.begin(), one.words.end());
+                    const int grew = one.exponent - a->exponent;
+                    EXPECT_EQ(wordsValue(w.data(), count, 4),
+                              mpz_class(exact / radixPower(radix, grew)))
+                        << what << ", m " << m;
+                    EXPECT_EQ(one.sign, m > 0 ? -1 : 1) << what;
+                }
+                for (bool leadingOne : {false, true}) {
+                    OwnedNumber x = a;
+                    if (leadingOne) x[0] = 1;
+                    expectSameOnEveryPool<State>(
+                        [&] {
+                            OwnedNumber y = x, out(count);
+                            mpHalve(count, radix, *y, inPlace ? *y : *out);
+                            return stateOf(inPlace ? y : out);
+                        },
+                        what + (leadingOne ? ", halve 1..." : ", halve"));
+                }
+            }
+        }
+    }
+}
+
 // Conversions of whole numbers and of low parts, including a chain of balanced carries through
 // every block (4999 propagates one, the last word generates it); arrays compared bit for bit.
 TEST(SpreadConversion, MatchesOneThread) {
