@@ -360,14 +360,14 @@ TEST(SpreadSpectrum, KernelsMatchOneThread) {
                  spectrumSquareKept(n, p);
              }},
         };
-        for (const auto& [name, kernel] : kernels) {
+        for (const auto& kernel : kernels) {
             expectSameOnEveryPool<Arrays>(
                 [&] {
                     Arrays arrays{A, B, C};
-                    kernel(arrays[0].data(), arrays[1].data(), arrays[2].data());
+                    kernel.second(arrays[0].data(), arrays[1].data(), arrays[2].data());
                     return arrays;
                 },
-                std::string(name) + ", n " + std::to_string(n));
+                std::string(kernel.first) + ", n " + std::to_string(n));
         }
     }
 }
