@@ -4,6 +4,10 @@
 //   BM_Transform/<path>/<log2 points>   forward transform, in place
 //   BM_TransformPair/<path>/<log2>      forward then inverse (what a product costs in transforms)
 //   BM_Fftw/<log2 points>               FFTW forward, in place
+//   BM_TransformThreads/<path>/threads:<t>/log2n:<log2 doubles>
+//                                       forward then inverse on a pool of t threads (1: no pool,
+//                                       the one-thread code), 2^16 to 2^23 doubles, t = 1 and 2
+//                                       side by side
 //   BM_Stage/<path>/<stage>/<log2 n>    one first stage on n doubles (plain, conj or twisted),
 //                                       called on consecutive blocks of a 256 KiB buffer
 #include <benchmark/benchmark.h>
@@ -18,6 +22,7 @@
 
 #include "fft/complex_fft.h"
 #include "fft/fft_path.h"
+#include "parallel/work_pool.h"
 
 namespace {
 
@@ -56,6 +61,34 @@ void transform(benchmark::State& state, FftPath path, bool pair) {
         benchmark::ClobberMemory();
     }
     state.counters["points"] = points;
+}
+
+void transformThreads(benchmark::State& state, FftPath path) {
+    if (!oskelon::fftPathSupported(path)) {
+        state.SkipWithError("path not offered by this CPU");
+        return;
+    }
+    const int threads = static_cast<int>(state.range(0));
+    const int n = 1 << state.range(1);
+    Buffer data = alignedDoubles(n), fresh = alignedDoubles(n);
+    fillRandom(fresh.get(), n);
+    std::memcpy(data.get(), fresh.get(), n * sizeof(double));
+    std::unique_ptr<oskelon::WorkPool> pool;
+    if (threads > 1) pool = std::make_unique<oskelon::WorkPool>(threads);
+    oskelon::ActivePoolScope scope(pool.get());
+    long pairs = 0;
+    for (auto _ : state) {
+        // A pair multiplies the values by n/2; a fresh copy now and then keeps them finite.
+        if (++pairs % 8 == 0) {
+            state.PauseTiming();
+            std::memcpy(data.get(), fresh.get(), n * sizeof(double));
+            state.ResumeTiming();
+        }
+        oskelon::complexFftOn(path, n, +1, data.get());
+        oskelon::complexFftOn(path, n, -1, data.get());
+        benchmark::ClobberMemory();
+    }
+    state.counters["doubles"] = n;
 }
 
 void fftw(benchmark::State& state) {
@@ -120,6 +153,15 @@ int registerAll() {
                 ->DenseRange(6, 20, 1)
                 ->Unit(benchmark::kMicrosecond);
         }
+    }
+    for (FftPath path : oskelon::kAllFftPaths) {
+        const std::string name = std::string("BM_TransformThreads/") + oskelon::fftPathName(path);
+        benchmark::RegisterBenchmark(name.c_str(),
+                                     [path](benchmark::State& s) { transformThreads(s, path); })
+            ->ArgsProduct({{1, 2}, benchmark::CreateDenseRange(16, 23, 1)})
+            ->ArgNames({"threads", "log2n"})
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
     }
     benchmark::RegisterBenchmark("BM_Fftw", fftw)
         ->DenseRange(10, 22, 1)
