@@ -36,7 +36,7 @@ namespace {
 
 // The list lines of a complete run besides its loop lines: the start line, two planning lines,
 // an empty line, the setup line; after the loop an empty line, the total, the output line and
-// the code line.
+// the code line. A run on more than one thread names them in one more line.
 constexpr int kRunLinesBesidesLoops = 9;
 
 QString fromUtf8(const std::string& text) {
@@ -277,7 +277,8 @@ void MainDialog::OnCalc() {
 void MainDialog::jobReadSize(int sizeIndex) {
     jobSizeIndex_ = sizeIndex;
     if (sizeIndex < 0 || sizeIndex >= kSizeCount) return;
-    progressBar_->setRange(0, kRunLinesBesidesLoops + CalcJob::expectedIterations(sizeIndex));
+    progressBar_->setRange(0, kRunLinesBesidesLoops + (jobThreads_ > 1 ? 1 : 0) +
+                                  CalcJob::expectedIterations(sizeIndex));
     progressBar_->setValue(0);
     setStatus(QStringLiteral("%1: running...").arg(runName()));
 }

@@ -28,7 +28,7 @@ namespace {
 
 // The list lines of a complete run besides its loop lines: the start line, two planning lines,
 // an empty line, the setup line; after the loop an empty line, the total, the output line and
-// the code line.
+// the code line. A run on more than one thread names them in one more line.
 constexpr int kRunLinesBesidesLoops = 9;
 
 HICON loadIcon(HINSTANCE instance, int widthMetric, int heightMetric) {
@@ -464,8 +464,9 @@ void MainDialog::OnCalc() {
 void MainDialog::jobReadSize(int sizeIndex) {
     jobSizeIndex_ = sizeIndex;
     if (sizeIndex < 0 || sizeIndex >= kSizeCount) return;
-    SendDlgItemMessageW(hwnd_, IDC_PROGRESS, PBM_SETRANGE32, 0,
-                        kRunLinesBesidesLoops + CalcJob::expectedIterations(sizeIndex));
+    SendDlgItemMessageW(
+        hwnd_, IDC_PROGRESS, PBM_SETRANGE32, 0,
+        kRunLinesBesidesLoops + (jobThreads_ > 1 ? 1 : 0) + CalcJob::expectedIterations(sizeIndex));
     SendDlgItemMessageW(hwnd_, IDC_PROGRESS, PBM_SETPOS, 0, 0);
     setStatus(runName() + ": running...");
 }

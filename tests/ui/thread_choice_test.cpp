@@ -7,6 +7,7 @@
 #include <QContextMenuEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QProgressBar>
 #include <QRegularExpression>
 #include <QTimer>
 
@@ -155,6 +156,9 @@ TEST_F(ThreadChoice, TwoThreadsRunWithThreadsTwoAndTheSameDigits) {
     const std::string classicDigits = readFile(piFile());
     const std::vector<std::string> classicList = listLines(*window);
     ASSERT_EQ(classicDigits.size(), 2u + 16384u + 3u);
+    const StoredRecord classicRecord = readRecord(0);
+    ASSERT_NE(classicRecord.seconds, noRecord);
+    EXPECT_EQ(window->progressBar()->maximum(), 19);
 
     window->chooseThreads(2);
     ASSERT_EQ(window->threads(), 2);
@@ -174,6 +178,9 @@ TEST_F(ThreadChoice, TwoThreadsRunWithThreadsTwoAndTheSameDigits) {
     EXPECT_EQ(window->lastJob()->threads(), 2);
     EXPECT_EQ(window->lastJob()->exitCode(), kJobComplete);
     EXPECT_EQ(readFile(piFile()), classicDigits);
+    // Its best time is kept apart from the classic ones.
+    EXPECT_EQ(readRecord(0).code, classicRecord.code);
+    EXPECT_EQ(readRecord(0).seconds, classicRecord.seconds);
     const QRegularExpressionMatch status =
         QRegularExpression(QStringLiteral("^1\\.6万桁 on 2 threads: [0-9]+\\.[0-9]{3} ms"
                                           "( \\(time unverified\\))?, verified$"))
@@ -181,12 +188,13 @@ TEST_F(ThreadChoice, TwoThreadsRunWithThreadsTwoAndTheSameDigits) {
     EXPECT_TRUE(status.hasMatch()) << window->statusLine()->text().toStdString();
 
     // The list: the classic one with the thread line after the digits line; the times aside.
+    // The progress bar counts that line too.
     std::vector<std::string> list = listLines(*window);
-    const auto threadLine = std::find(list.begin(), list.end(), "use 2 threads");
-    if (threadLine != list.end()) {
-        EXPECT_EQ(threadLine - list.begin(), 3);
-        list.erase(threadLine);
-    }
+    ASSERT_GT(list.size(), 3u);
+    EXPECT_EQ(list[3], "use 2 threads");
+    list.erase(list.begin() + 3);
+    EXPECT_EQ(window->progressBar()->maximum(), 20);
+    EXPECT_EQ(window->progressBar()->value(), 20);
     ASSERT_EQ(list.size(), classicList.size());
     const QRegularExpression seconds(QStringLiteral("past [0-9.e+-]+ sec|[0-9]+ sec\\."));
     for (std::size_t i = 0; i < list.size(); ++i) {

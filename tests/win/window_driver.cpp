@@ -676,9 +676,19 @@ class Scenario {
                            readValue("1.6c").bytes == classicCode.bytes,
                        "the run on two threads leaves the classic record alone");
         const std::vector<std::wstring> lines = w.lines();
-        checker_.check(lines.size() > 4 && lines[2] == L"calculating PI in " +
-                                                           std::to_wstring(digits_) + L" digits...",
-                       "the run's digits line");
+        std::string all;
+        for (const auto& line : lines) all += utf8(line) + "|";
+        checker_.check(
+            lines.size() > 4 &&
+                lines[2] == L"calculating PI in " + std::to_wstring(digits_) + L" digits..." &&
+                lines[3] == L"use 2 threads",
+            "the digits line, then \"use 2 threads\"", all);
+        checker_.check(SendMessageW(w.progress, PBM_GETPOS, 0, 0) ==
+                               SendMessageW(w.progress, PBM_GETRANGE, FALSE, 0) &&
+                           SendMessageW(w.progress, PBM_GETRANGE, FALSE, 0) ==
+                               static_cast<LRESULT>(lines.size()),
+                       "the progress bar is full, one step per line",
+                       std::to_string(SendMessageW(w.progress, PBM_GETRANGE, FALSE, 0)));
     }
 
     // A run in its AGM loop, which adds a list line every few hundred milliseconds at size 9.
