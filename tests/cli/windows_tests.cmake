@@ -7,6 +7,7 @@ oskelon_add_windows_suite(cli_tests LABEL cli TIMEOUT 1800
         ${PROJECT_SOURCE_DIR}/tests/cli/stop_storm_test.cpp
         ${PROJECT_SOURCE_DIR}/tests/cli/stability_plan_test.cpp
         ${PROJECT_SOURCE_DIR}/tests/cli/stability_test.cpp
+        ${PROJECT_SOURCE_DIR}/tests/cli/threads_cli_test.cpp
         ${PROJECT_SOURCE_DIR}/tests/cli/run_process_windows.cpp
     LIBS oskelon_cli_support)
 target_include_directories(cli_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests)
