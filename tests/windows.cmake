@@ -44,7 +44,12 @@ oskelon_add_windows_suite(fft_tests LABEL fft
         fft/bit_reverse_test.cpp
         fft/complex_fft_test.cpp
         fft/fft_paths_test.cpp
+        fft/fft_threads_test.cpp
     LIBS oskelon_fft)
+
+oskelon_add_windows_suite(parallel_tests LABEL parallel
+    SOURCES parallel/work_pool_test.cpp
+    LIBS oskelon_parallel)
 
 oskelon_add_windows_suite(records_tests LABEL records
     SOURCES records/registry_windows_test.cpp
@@ -55,8 +60,11 @@ set_tests_properties(records_tests PROPERTIES RESOURCE_LOCK oskelon_registry)
 include(cli/windows_tests.cmake)
 
 oskelon_add_windows_suite(calc_tests LABEL calc
-    SOURCES calc/result_code_test.cpp calc/os_version_windows_test.cpp
+    SOURCES calc/result_code_test.cpp calc/os_version_windows_test.cpp calc/threads_job_test.cpp
+        calc/thread_records_test.cpp
     LIBS oskelon_calc)
+# The thread tests keep records: the store's one key again.
+set_tests_properties(calc_tests PROPERTIES RESOURCE_LOCK oskelon_registry)
 
 # Every transform, radix-test value and product, and pi.dat with its checkpoints, bit for bit as
 # on Linux.

@@ -52,3 +52,23 @@ expect_value "${prefix}s" REG_DWORD '0x[0-9a-f]+'
 expect_value "${prefix}c" REG_SZ "$code"
 expect_value "${prefix}o" REG_SZ 'Windows(NT|2000) Ver [0-9]+\.[0-9]+ Build [0-9]+.*'
 echo "registry: ver1.1, ${prefix}s, ${prefix}c (Code $code) and ${prefix}o as stored by the run"
+
+# A two-thread run of the last size: the same pi.dat and digests again, its record in the values
+# of two-thread runs, and the classic record left as it was.
+mkdir -p "$work/t$size"
+(cd "$work/t$size" && wine "$cli_exe" --size "$size" --threads 2 --json r.json | tr -d '\r' > out.txt)
+if ! tr -d '\r' < "$work/t$size/pi.dat" | cmp -s - "$work/l$size/pi.dat"; then
+    echo "FAIL: size $size on two threads: pi.dat differs" >&2
+    exit 1
+fi
+if ! diff <(digests "$work/l$size/r.json") <(digests "$work/t$size/r.json"); then
+    echo "FAIL: size $size on two threads: iteration digests differ" >&2
+    exit 1
+fi
+grep -qx "use 2 threads" "$work/t$size/out.txt" || { echo "FAIL: no thread line" >&2; exit 1; }
+records="$(wine reg query 'HKCU\Software\Fenwarren\Oskelon' | tr -d '\r')"
+code2="$(sed -n 's/^Code //p' "$work/t$size/out.txt")"
+expect_value "${prefix}c" REG_SZ "$code"
+expect_value "${prefix}s-2t" REG_DWORD '0x[0-9a-f]+'
+expect_value "${prefix}c-2t" REG_SZ "$code2"
+echo "two threads: pi.dat and digests identical, record in ${prefix}s-2t and ${prefix}c-2t (Code $code2)"
