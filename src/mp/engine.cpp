@@ -75,15 +75,15 @@ inline void forEachPairInSegments(int n, int firstSegment, int endSegment, PairF
     }
 }
 
-// From this length on the pairs are visited as parts on the active pool, kSegmentsPerPart
-// segments (4096 positions on each side) per part. Each pair writes only its own four elements.
-constexpr int kSpreadPairsFrom = 1 << 15;
+// From kSpreadPairsFrom on (word_blocks.h) the pairs are visited as parts on the active pool,
+// kSegmentsPerPart segments (4096 positions on each side) per part. Each pair writes only its own
+// four elements.
 constexpr int kSegmentsPerPart = 16;
 
 template <typename PairFn>
 inline void forEachPair(int n, PairFn&& visit) {
     const int segments = pairSegments(n);
-    if (!detail::spreadWorthIt(n, kSpreadPairsFrom)) {
+    if (!detail::spreadWorthIt(n, detail::kSpreadPairsFrom)) {
         forEachPairInSegments(n, 0, segments, visit);
         return;
     }
@@ -271,9 +271,8 @@ int addBalancedCarry(int carry, int radix, double* array, int lo, int hi) {
     return carry;
 }
 
-// From this length on a conversion is spread over the active pool: blocks of at least
-// kConversionBlock elements for the digits, of kFillBlock for the zeros above them.
-constexpr int kSpreadConversionFrom = 1 << 15;
+// From kSpreadConversionFrom on (word_blocks.h) a conversion is spread over the active pool:
+// blocks of at least kConversionBlock elements for the digits, of kFillBlock for the zeros above.
 constexpr int kConversionBlock = 8192;
 constexpr int kFillBlock = 16384;
 
@@ -315,7 +314,7 @@ void toDoublesSpread(int count, int radix, int n, int start, const MpNumber& num
 }  // namespace
 
 void mpToDoubles(int count, int radix, int n, int start, const MpNumber& number, double* array) {
-    if (detail::spreadWorthIt(n, kSpreadConversionFrom)) {
+    if (detail::spreadWorthIt(n, detail::kSpreadConversionFrom)) {
         toDoublesSpread(count, radix, n, start, number, array);
         return;
     }
@@ -629,12 +628,11 @@ template <std::uint64_t R>
     return static_cast<std::int64_t>(q - K);
 }
 
-// From this many words on the chain is spread over the active pool in blocks of at least
-// kReleaseBlock words. Each block runs exactChain with carry 0 (the same integers, so the carries
-// inside it stay within the same bounds), then the blocks are joined from the last one toward
-// word 1 by addCarryToWords: the digits of exact integers, as word_blocks.h argues, so every word
-// and the carry into word 0 are those of the serial chain.
-constexpr int kSpreadReleaseFrom = 1 << 15;
+// From kSpreadReleaseFrom words on (word_blocks.h) the chain is spread over the active pool in
+// blocks of at least kReleaseBlock words. Each block runs exactChain with carry 0 (the same
+// integers, so the carries inside it stay within the same bounds), then the blocks are joined from
+// the last one toward word 1 by addCarryToWords: the digits of exact integers, as word_blocks.h
+// argues, so every word and the carry into word 0 are those of the serial chain.
 constexpr int kReleaseBlock = 8192;
 
 template <std::uint64_t R>
@@ -667,7 +665,7 @@ template <std::uint64_t R>
     bool inRange = true;
     std::int64_t carry = static_cast<std::int64_t>(st.M) * static_cast<std::int64_t>(R) +
                          static_cast<std::int64_t>(st.O);
-    if (detail::spreadWorthIt(st.m - 1, kSpreadReleaseFrom)) {
+    if (detail::spreadWorthIt(st.m - 1, detail::kSpreadReleaseFrom)) {
         carry = exactChainSpread<R>(H, c, word, st.m, carry, inRange);
     } else {
         carry = exactChain<R>(H, c, word, st.m, 2, carry, inRange);

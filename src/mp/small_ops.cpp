@@ -19,9 +19,8 @@
 namespace oskelon {
 namespace {
 
-// Long word loops are spread over the active pool from kSpreadSmallOpsFrom words on, in blocks of
-// at least kSmallOpsBlock words; the block sizes depend on wordCount alone.
-constexpr int kSpreadSmallOpsFrom = 1 << 15;
+// Long word loops are spread over the active pool (from the sizes in word_blocks.h on) in blocks
+// of at least kSmallOpsBlock words; the block sizes depend on wordCount alone.
 constexpr int kSmallOpsBlock = 8192;
 
 // Words hi-1 down to lo of a * |m| with an incoming carry c; returns the carry out of word lo.
@@ -98,7 +97,7 @@ void mpMulSmall(int wordCount, int radix, const MpNumber& a, std::int32_t m, MpN
     std::int16_t* ow = out.words();
 
     // c < |m| throughout, so it fits a signed 32-bit integer even for m = -2^31.
-    std::int32_t c = detail::spreadWorthIt(wordCount, kSpreadSmallOpsFrom)
+    std::int32_t c = detail::spreadWorthIt(wordCount, detail::kSpreadMulSmallFrom)
                          ? mulSmallSpread(wordCount, radix, aw, ow, absM, dRadix, invRadix)
                          : mulSmallWords(aw, ow, 0, wordCount, absM, dRadix, invRadix, 0);
 
@@ -192,7 +191,7 @@ void mpHalve(int wordCount, int radix, const MpNumber& a, MpNumber& out) {
     // With an even radix the remainder a word passes down is just its own lowest bit, so no
     // carry runs through the loop; each word is read before its slot is written (out may be a).
     const bool even = radix % 2 == 0;
-    if (even && detail::spreadWorthIt(wordCount, kSpreadSmallOpsFrom)) {
+    if (even && detail::spreadWorthIt(wordCount, detail::kSpreadHalveFrom)) {
         const int lead = aw[0] == 1 ? 1 : 0;
         const int carry = aw[wordCount - 1] & 1;  // read before any word is written
         halveSpread(wordCount, radix, aw, ow, lead);

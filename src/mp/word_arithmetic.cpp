@@ -111,7 +111,8 @@ struct WordsBlock {
     }
 };
 
-// Long sums and differences are spread over the active pool in blocks of at least kWordBlock
+// Long sums and differences (from kSpreadWordsFrom words on, word_blocks.h) are spread over the
+// active pool in blocks of at least kWordBlock
 // words, each with an incoming carry of 0, joined from the last block toward word 0 by
 // addCarryToWords (word_blocks.h): +1 for a carry, -1 for a borrow, on the block's result words.
 //
@@ -121,7 +122,6 @@ struct WordsBlock {
 // levels [l s, (l + 1) s), from the top level down, one run of the pool per level; a level reads
 // only the level below it, which is written by the next run. With more than kMaxLevels levels
 // (s < wordCount / 4) the serial loop runs instead.
-constexpr int kSpreadWordsFrom = 1 << 15;
 constexpr int kWordBlock = 8192;
 constexpr int kMaxLevels = 4;
 
@@ -130,7 +130,7 @@ constexpr int kMaxLevels = 4;
 template <template <bool> class Rule>
 bool spreadWords(int wordCount, int radix, int s, int sign, const std::int16_t* x,
                  const std::int16_t* y, std::int16_t* out, int& carryOut) {
-    if (!detail::spreadWorthIt(wordCount, kSpreadWordsFrom)) return false;
+    if (!detail::spreadWorthIt(wordCount, detail::kSpreadWordsFrom)) return false;
     const bool levelled = y == out && s > 0 && s < wordCount;
     const int levelSize = levelled ? s : wordCount;
     const int levels = (wordCount + levelSize - 1) / levelSize;

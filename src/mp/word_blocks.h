@@ -23,6 +23,22 @@
 
 namespace oskelon::detail {
 
+// Where each pass starts to be spread (item counts: n for the transform-array passes, words for
+// the others), from bench/mp_threads_bench.cpp on this project's 2-core machine (1 MiB L2 per
+// core); a wake-up of the pool costs 10 to 20 microseconds there.
+//   pointwise spectrum loops  2^15  compute-bound (a split, a product and a merge per pair)
+//   release (exact path)      2^15  a latency-bound integer chain: 1.7x at 2^18 words, 2.3x above
+//   mpMulSmall                2^15  a latency-bound floating-point chain, like the release
+//   conversion, sums and differences, halving
+//                             2^21  bound by memory traffic: one thread moves what the machine
+//                                   can (no gain up to 2^20, 1.2 to 1.8x from 2^21 on)
+inline constexpr int kSpreadPairsFrom = 1 << 15;
+inline constexpr int kSpreadReleaseFrom = 1 << 15;
+inline constexpr int kSpreadMulSmallFrom = 1 << 15;
+inline constexpr int kSpreadConversionFrom = 1 << 21;
+inline constexpr int kSpreadWordsFrom = 1 << 21;
+inline constexpr int kSpreadHalveFrom = 1 << 21;
+
 // At most this many blocks per pass: the per-block carries live in fixed arrays on the stack.
 inline constexpr int kMaxWordBlocks = 64;
 

@@ -18,6 +18,7 @@
 #include "mp/elementary.h"
 #include "mp/engine.h"
 #include "mp/products.h"
+#include "mp/word_blocks.h"
 #include "support/exact.h"
 #include "support/pool_runs.h"
 #include "support/test_number.h"
@@ -25,7 +26,12 @@
 namespace oskelon::test {
 namespace {
 
-constexpr int kSpreadFrom = 1 << 15;
+using detail::kSpreadConversionFrom;
+using detail::kSpreadHalveFrom;
+using detail::kSpreadMulSmallFrom;
+using detail::kSpreadPairsFrom;
+using detail::kSpreadReleaseFrom;
+using detail::kSpreadWordsFrom;
 
 // The integer formed by count words of radix 10^digits (subquadratic, unlike mantissa()).
 mpz_class wordsValue(const std::int16_t* words, int count, int digits) {
@@ -72,10 +78,11 @@ void expectSameOnEveryPool(const std::function<Result()>& op, const std::string&
 TEST(SpreadWords, SumsAndDifferencesMatchOneThreadAndGmp) {
     const int radix = 10000;
     std::mt19937_64 rng(11);
-    for (int count : {kSpreadFrom - 2, kSpreadFrom + 2, (1 << 17) + 2}) {
-        const bool checkGmp = count == kSpreadFrom + 2;
+    for (int count : {kSpreadWordsFrom - 2, kSpreadWordsFrom + 2}) {
+        // Buffers reused from run to run (assign keeps their storage).
+        std::vector<std::int16_t> a, b, separate(count), one, got;
         for (WordStyle style : {WordStyle::Uniform, WordStyle::Runs, WordStyle::AllMax}) {
-            for (int shift : {0, 1, 37, count / 4, count / 3, count / 2 - 1, count - 1}) {
+            for (int shift : {0, 37, count / 4, count / 2 - 1, count - 1}) {
                 OwnedNumber x(count), y(count);
                 randomNumber(rng, count, radix, count, style, 1, 0, *x);
                 randomNumber(rng, count, radix, count, style, 1, 0, *y);
@@ -86,36 +93,38 @@ TEST(SpreadWords, SumsAndDifferencesMatchOneThreadAndGmp) {
                                                  std::to_string(shift) + ", alias " +
                                                  std::to_string(alias) + (sum ? ", sum" : ", diff");
                         int moved = 0;
-                        auto op = [&] {
-                            OwnedNumber a = x, b = y, separate(count);
-                            std::int16_t* out = alias == 0   ? separate->words()
-                                                : alias == 1 ? a->words()
-                                                             : b->words();
-                            moved =
-                                sum ? addWords(count, radix, shift, a->words(), b->words(), out)
-                                    : subWords(count, radix, shift, a->words(), b->words(), out);
-                            return std::vector<int>(out, out + count);
+                        auto op = [&](std::vector<std::int16_t>& result) {
+                            a.assign(x->words(), x->words() + count);
+                            b.assign(y->words(), y->words() + count);
+                            std::int16_t* out = alias == 0   ? separate.data()
+                                                : alias == 1 ? a.data()
+                                                             : b.data();
+                            moved = sum ? addWords(count, radix, shift, a.data(), b.data(), out)
+                                        : subWords(count, radix, shift, a.data(), b.data(), out);
+                            result.assign(out, out + count);
                         };
-                        std::vector<int> one;
-                        onThreads(1, [&] { one = op(); });
+                        onThreads(1, [&] { op(one); });
                         const int movedOne = moved;
                         for (int threads : kPoolSizes) {
-                            std::vector<int> got;
-                            onThreads(threads, [&] { got = op(); });
-                            EXPECT_EQ(got, one) << what << ", " << threads << " threads";
+                            onThreads(threads, [&] { op(got); });
+                            EXPECT_TRUE(got == one) << what << ", " << threads << " threads";
                             EXPECT_EQ(moved, movedOne) << what;
                         }
-                        if (!checkGmp || alias != 0 || style == WordStyle::Runs) continue;
-                        std::vector<std::int16_t> w(one.begin(), one.end());
+                        if (count < kSpreadWordsFrom || alias != 0 || style != WordStyle::Uniform ||
+                            shift != 37) {
+                            continue;
+                        }
                         const mpz_class moving =
                             wordsValue(y->words(), count, 4) / radixPower(radix, shift);
                         const mpz_class xv = wordsValue(x->words(), count, 4);
-                        const mpz_class got = wordsValue(w.data(), count, 4);
+                        const mpz_class result = wordsValue(one.data(), count, 4);
                         if (sum) {
-                            EXPECT_EQ(got, mpz_class((xv + moving) / radixPower(radix, movedOne)))
+                            EXPECT_EQ(result,
+                                      mpz_class((xv + moving) / radixPower(radix, movedOne)))
                                 << what;
                         } else {
-                            EXPECT_EQ(got, mpz_class((xv - moving) * radixPower(radix, movedOne)))
+                            EXPECT_EQ(result,
+                                      mpz_class((xv - moving) * radixPower(radix, movedOne)))
                                 << what;
                         }
                     }
@@ -129,7 +138,7 @@ TEST(SpreadWords, SumsAndDifferencesMatchOneThreadAndGmp) {
 // word at the end, and 1000...0 minus a number shifted by half, with out = y (levels).
 TEST(SpreadWords, ChainsThroughEveryBlock) {
     const int radix = 10000;
-    const int count = (1 << 17) + 2;
+    const int count = kSpreadWordsFrom + 2;
     std::mt19937_64 rng(12);
     OwnedNumber nines(count), power(count), small(count);
     randomNumber(rng, count, radix, count, WordStyle::AllMax, 1, 0, *nines);
@@ -162,7 +171,7 @@ TEST(SpreadWords, ChainsThroughEveryBlock) {
 TEST(SpreadWords, SmallOpsMatchOneThreadAndGmp) {
     const int radix = 10000;
     std::mt19937_64 rng(17);
-    for (int count : {kSpreadFrom - 2, kSpreadFrom + 2, (1 << 17) + 2}) {
+    for (int count : {kSpreadMulSmallFrom + 2, kSpreadHalveFrom + 2}) {
         for (WordStyle style : {WordStyle::Uniform, WordStyle::Runs, WordStyle::AllMax}) {
             OwnedNumber a(count);
             randomNumber(rng, count, radix, count, style, -1, 7, *a);
@@ -184,7 +193,7 @@ TEST(SpreadWords, SmallOpsMatchOneThreadAndGmp) {
                                 << what << ", m " << m << ", " << threads << " threads";
                         });
                     }
-                    if (count != kSpreadFrom + 2 || inPlace) continue;
+                    if (count != kSpreadMulSmallFrom + 2 || inPlace) continue;
                     // |a m| cut to count words: digits beyond them fall off the end.
                     const mpz_class exact =
                         wordsValue(a->words(), count, 4) * std::abs(std::int64_t{m});
@@ -216,7 +225,7 @@ TEST(SpreadWords, SmallOpsMatchOneThreadAndGmp) {
 TEST(SpreadConversion, MatchesOneThread) {
     std::mt19937_64 rng(13);
     for (int radix : {10, 10000}) {
-        for (int n : {1 << 14, kSpreadFrom, 1 << 17}) {
+        for (int n : {kSpreadConversionFrom / 2, kSpreadConversionFrom}) {
             const int count = n + 2;
             for (int pattern = 0; pattern < 3; ++pattern) {
                 OwnedNumber x(count);
@@ -273,7 +282,7 @@ class SpreadRelease : public ::testing::TestWithParam<FftPath> {
 TEST_P(SpreadRelease, RealProductsMatchOneThread) {
     std::mt19937_64 rng(14);
     const int radix = 10000;
-    for (int n : {1 << 14, kSpreadFrom, 1 << 16, 1 << 17}) {
+    for (int n : {kSpreadReleaseFrom / 2, kSpreadReleaseFrom, 1 << 16, 1 << 17}) {
         const int count = n + 2;
         for (WordStyle style : {WordStyle::Uniform, WordStyle::Runs, WordStyle::AllMax}) {
             OwnedNumber a(count), b(count);
@@ -322,7 +331,7 @@ INSTANTIATE_TEST_SUITE_P(Paths, SpreadRelease,
 TEST(SpreadSpectrum, KernelsMatchOneThread) {
     std::mt19937_64 rng(15);
     const int radix = 10000;
-    for (int n : {1 << 14, kSpreadFrom, 1 << 17}) {
+    for (int n : {kSpreadPairsFrom / 2, kSpreadPairsFrom, 1 << 17}) {
         const int count = n + 2;
         OwnedNumber a(count), b(count), c(count);
         randomNumber(rng, count, radix, count, WordStyle::Uniform, 1, 0, *a);
@@ -377,7 +386,8 @@ TEST(SpreadSpectrum, KernelsMatchOneThread) {
 TEST(SpreadProducts, MatchOneThreadAndGmp) {
     std::mt19937_64 rng(16);
     const int radix = 10000;
-    for (int n : {1 << 14, kSpreadFrom, 1 << 17}) {
+    // The last length spreads the conversions and the additions inside the products too.
+    for (int n : {kSpreadPairsFrom / 2, kSpreadPairsFrom, 1 << 17, kSpreadWordsFrom}) {
         const int count = n + 2;
         OwnedNumber a(count), b(count), halfA(count), halfB(count);
         randomNumber(rng, count, radix, count, WordStyle::Uniform, 1, 0, *a);
