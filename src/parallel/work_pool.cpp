@@ -1,9 +1,36 @@
 #include "parallel/work_pool.h"
 
+#include <chrono>
+
 namespace oskelon {
 namespace {
 
 thread_local WorkPool* tActivePool = nullptr;
+
+// How long a thread polls before it sleeps (see the header). A run that follows within that time
+// starts on a polling worker within a microsecond instead of 14 us (medians, 2-core machine); in
+// one quiet window a transform of 2^16 doubles on 2 threads went from 0.71 to 0.92 times the
+// one-thread speed, one of 2^17 from 0.88 to 1.07.
+constexpr std::chrono::microseconds kSpin{100};
+
+inline void cpuRelax() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#else
+    std::this_thread::yield();
+#endif
+}
+
+// Polls until done() or kSpin has passed; returns done().
+template <class Done>
+bool pollFor(Done done) {
+    const auto until = std::chrono::steady_clock::now() + kSpin;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= until) return false;
+        cpuRelax();
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -42,33 +69,37 @@ std::uint64_t WorkPool::runs() {
 void WorkPool::workerLoop(int index, const WorkerStart& onStart) {
     if (onStart) onStart(index);
     std::uint64_t seen = 0;
-    std::unique_lock lock(mutex_);
     for (;;) {
-        wake_.wait(lock, [&] { return stopping_ || generation_ != seen; });
-        if (stopping_) return;
-        seen = generation_;
-        lock.unlock();
+        pollFor([&] { return posted_.load(std::memory_order_acquire) != seen || stopping_; });
+        {
+            std::unique_lock lock(mutex_);
+            wake_.wait(lock, [&] { return stopping_ || generation_ != seen; });
+            if (stopping_) return;
+            seen = generation_;
+        }
         doParts();
-        lock.lock();
-        if (--busyWorkers_ == 0) finished_.notify_one();
     }
 }
 
-// Takes parts until none is left; after a failure the remaining parts are skipped.
+// Takes parts of the current run until none is left; after a failure the remaining parts are
+// skipped. A part handed out is counted in running_ until it returns, so the run waits for it.
 void WorkPool::doParts() {
-    for (;;) {
-        int i;
-        {
-            std::lock_guard lock(mutex_);
-            if (next_ >= parts_ || error_) return;
-            i = next_++;
-        }
+    std::unique_lock lock(mutex_);
+    while (next_ < parts_ && !error_) {
+        const int i = next_++;
+        const PartFn fn = fn_;
+        void* const context = context_;
+        ++running_;
+        lock.unlock();
+        std::exception_ptr failure;
         try {
-            fn_(context_, i);
+            fn(context, i);
         } catch (...) {
-            std::lock_guard lock(mutex_);
-            if (!error_) error_ = std::current_exception();
+            failure = std::current_exception();
         }
+        lock.lock();
+        if (failure && !error_) error_ = failure;
+        if (--running_ == 0) finished_.notify_one();
     }
 }
 
@@ -81,8 +112,8 @@ void WorkPool::runParts(int parts, PartFn fn, void* context) {
         parts_ = parts;
         next_ = 0;
         error_ = nullptr;
-        busyWorkers_ = static_cast<int>(workers_.size());
         ++generation_;
+        posted_.store(generation_, std::memory_order_release);
     }
     wake_.notify_all();
     {
@@ -90,13 +121,17 @@ void WorkPool::runParts(int parts, PartFn fn, void* context) {
         ActivePoolScope serial(nullptr);
         doParts();
     }
+    // No part is handed out any more (all were, or one failed); wait for those still running.
+    pollFor([&] { return running_.load(std::memory_order_acquire) == 0; });
     std::exception_ptr error;
     {
         std::unique_lock lock(mutex_);
-        finished_.wait(lock, [&] { return busyWorkers_ == 0; });
+        finished_.wait(lock, [&] { return running_ == 0; });
         error = std::exchange(error_, nullptr);
         fn_ = nullptr;
         context_ = nullptr;
+        parts_ = 0;
+        next_ = 0;
     }
     if (error) std::rethrow_exception(error);
 }

@@ -5,12 +5,21 @@
 // so a run gives the same bits with any number of threads. The pool only schedules: parts are
 // handed out one at a time from a shared counter, and run() returns when every part is done.
 //
+// A step often lasts only tens of microseconds, and the steps of one operation follow each other
+// closely, while waking a sleeping thread takes about as long (14 us typical on the 2-core test
+// machine, milliseconds when the kernel does not run it at once). So a run never waits for a worker
+// that has not taken a part: it ends when the parts handed out are done, and a worker that comes
+// late finds none left. A worker that has finished a run polls for the next one for 100 us (kSpin,
+// work_pool.cpp) before it sleeps, and the calling thread polls as long for the parts still
+// running before it sleeps; an idle pool sleeps.
+//
 // The arithmetic finds the pool through activePool(): the thread that runs a computation installs
 // it with an ActivePoolScope, and forEachPart() spreads a step over it. Without a pool, or inside a
 // part (on a pool's own workers and on the calling thread while it runs parts, so parallel steps
 // never nest), forEachPart() runs the parts in order on the calling thread.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
@@ -65,14 +74,15 @@ class WorkPool {
     std::condition_variable wake_;
     std::condition_variable finished_;
     std::uint64_t generation_ = 0;  // counts runs; a worker joins each new one once
-    bool stopping_ = false;
-    int busyWorkers_ = 0;  // workers still inside the current run
+    std::atomic<bool> stopping_{false};
+    std::atomic<std::uint64_t> posted_{0};  // generation_, to poll without the mutex
 
     // The current run; written under mutex_ before generation_ advances.
     PartFn fn_ = nullptr;
     void* context_ = nullptr;
     int parts_ = 0;
-    int next_ = 0;  // next part to hand out, under mutex_
+    int next_ = 0;                 // next part to hand out, under mutex_
+    std::atomic<int> running_{0};  // parts handed out and not yet returned, under mutex_
     std::exception_ptr error_;
 };
 
