@@ -24,20 +24,24 @@
 namespace oskelon::detail {
 
 // Where each pass starts to be spread (item counts: n for the transform-array passes, words for
-// the others), from bench/mp_threads_bench.cpp on this project's 2-core machine (1 MiB L2 per
-// core); a wake-up of the pool costs 10 to 20 microseconds there.
+// the others), from bench/mp_threads_bench.cpp and whole runs on this project's 2-core machine
+// (a virtual one: 1 MiB L2 per core; a pool whose second thread slept wakes it in 10 to 100
+// microseconds).
 //   pointwise spectrum loops  2^15  compute-bound (a split, a product and a merge per pair)
-//   release (exact path)      2^15  a latency-bound integer chain: 1.7x at 2^18 words, 2.3x above
+//   release (exact path)      2^15  a latency-bound integer chain: 1.7x at 2^18 words, 2x above
 //   mpMulSmall                2^15  a latency-bound floating-point chain, like the release
 //   conversion, sums and differences, halving
-//                             2^21  bound by memory traffic: one thread moves what the machine
-//                                   can (no gain up to 2^20, 1.2 to 1.8x from 2^21 on)
+//                             2^17  bound by memory traffic: alone they gain between nothing and
+//                                   1.9x at 2^18..2^23 words, but spread they keep the second
+//                                   thread running between the transforms, and whole runs on two
+//                                   threads gain by it (size 6: about 330 ms against 360 ms with
+//                                   2^21 as the threshold, size 7: 665 against 710 ms)
 inline constexpr int kSpreadPairsFrom = 1 << 15;
 inline constexpr int kSpreadReleaseFrom = 1 << 15;
 inline constexpr int kSpreadMulSmallFrom = 1 << 15;
-inline constexpr int kSpreadConversionFrom = 1 << 21;
-inline constexpr int kSpreadWordsFrom = 1 << 21;
-inline constexpr int kSpreadHalveFrom = 1 << 21;
+inline constexpr int kSpreadConversionFrom = 1 << 17;
+inline constexpr int kSpreadWordsFrom = 1 << 17;
+inline constexpr int kSpreadHalveFrom = 1 << 17;
 
 // At most this many blocks per pass: the per-block carries live in fixed arrays on the stack.
 inline constexpr int kMaxWordBlocks = 64;

@@ -387,7 +387,7 @@ TEST(SpreadProducts, MatchOneThreadAndGmp) {
     std::mt19937_64 rng(16);
     const int radix = 10000;
     // The last length spreads the conversions and the additions inside the products too.
-    for (int n : {kSpreadPairsFrom / 2, kSpreadPairsFrom, 1 << 17, kSpreadWordsFrom}) {
+    for (int n : {kSpreadPairsFrom / 2, kSpreadPairsFrom, 2 * kSpreadWordsFrom}) {
         const int count = n + 2;
         OwnedNumber a(count), b(count), halfA(count), halfB(count);
         randomNumber(rng, count, radix, count, WordStyle::Uniform, 1, 0, *a);
