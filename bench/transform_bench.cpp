@@ -6,7 +6,7 @@
 //   BM_Fftw/<log2 points>               FFTW forward, in place
 //   BM_TransformThreads/<path>/threads:<t>/log2n:<log2 doubles>
 //                                       forward then inverse on a pool of t threads (1: no pool,
-//                                       the one-thread code), 2^16 to 2^23 doubles, t = 1 and 2
+//                                       the one-thread code), 2^14 to 2^23 doubles, t = 1 and 2
 //                                       side by side
 //   BM_Stage/<path>/<stage>/<log2 n>    one first stage on n doubles (plain, conj or twisted),
 //                                       called on consecutive blocks of a 256 KiB buffer
@@ -158,7 +158,7 @@ int registerAll() {
         const std::string name = std::string("BM_TransformThreads/") + oskelon::fftPathName(path);
         benchmark::RegisterBenchmark(name.c_str(),
                                      [path](benchmark::State& s) { transformThreads(s, path); })
-            ->ArgsProduct({{1, 2}, benchmark::CreateDenseRange(16, 23, 1)})
+            ->ArgsProduct({{1, 2}, benchmark::CreateDenseRange(14, 23, 1)})
             ->ArgNames({"threads", "log2n"})
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime();
