@@ -18,10 +18,12 @@ namespace oskelon {
 // (parallel/work_pool.h) spreads over the pool; below it, or without such a pool, it runs on the
 // calling thread alone. The result is bit-identical either way, for any number of threads.
 // Measured on the 2-core machine (avx512, forward and inverse pairs back to back), 2 threads
-// against 1 in quiet windows: 0.76 to 0.88 at 2^13 doubles, 1.0 to 1.16 at 2^14, 1.10 to 1.36 at
-// 2^15, 1.37 to 1.74 at 2^16, 1.7 to 1.9 at 2^17, 1.8 to 2.2 from 2^18 to 2^21 (two L2 caches),
-// 1.85 at 2^22 and 2^23 (bench/transform_bench.cpp, BM_TransformThreads).
-inline constexpr int kFftParallelMinLength = 1 << 15;
+// against 1, best of quiet windows: 0.76 to 0.88 at 2^13 doubles, 1.0 to 1.16 at 2^14, 1.10 to
+// 1.36 at 2^15, 1.37 to 1.74 at 2^16, 1.7 to 1.9 at 2^17, 1.8 to 2.2 from 2^18 to 2^21 (two L2
+// caches), 1.85 at 2^22 and 2^23 (bench/transform_bench.cpp, BM_TransformThreads). When the other
+// core is taken, a part can wait on a preempted worker: the mean at 2^15 fell to 0.72, so the small
+// gain there is not worth it.
+inline constexpr int kFftParallelMinLength = 1 << 16;
 
 void complexFft(int n, int sign, double* data);  // on activeFftPath() (fft/fft_path.h)
 void fftForward(int n, double* data);
