@@ -135,10 +135,10 @@ inline void transformQuarters(const FftStages& s, int n, double* data) {
 // the serial recursion. A power of 4 that depends on n alone.
 // Below 2^21 doubles: the 4 quarters of the top stage, each with everything below it, so that a
 // thread keeps its quarter in its own caches from the quarter's stage down to the leaves. With 16
-// blocks the second level's stages were split too and their data changed threads once more; on 2
-// threads that cost 1.24 -> 1.38 at 2^19 doubles, 1.41 -> 1.5 at 2^20 (medians of the quiet
-// windows). From 2^21 up the data is far outside the caches anyway (both gave 1.8 to 1.9), and 16
-// blocks leave work for more threads.
+// blocks the second level's stages were split too and their data changed threads once more: on 2
+// threads 16 blocks gave 1.24 at 2^19 doubles where 4 give 1.38, and 1.41 where 4 give 1.5 at 2^20
+// (medians of quiet windows). From 2^21 up the data is far outside the caches anyway (both gave
+// 1.8 to 1.9), and 16 blocks leave work for more threads.
 constexpr int kMaxFrontierBlocks = 16;
 constexpr int frontierBlocks(int n) {
     return n < (1 << 21) ? 4 : kMaxFrontierBlocks;

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "fft/contract.h"
 #include "fft/fft_arith.h"
 #include "fft/stage_factors.h"
 
@@ -219,14 +220,17 @@ void twistedQuarterStage(int n, double* block) {
 }
 
 void quarterStagePart(int n, double* block, int first, int end) {
+    OSKELON_ASSERT(0 <= first && first < end && end <= stageSeedBlocks(n));
     plainStage<false>(n, block, first, end);
 }
 
 void quarterStageConjPart(int n, double* block, int first, int end) {
+    OSKELON_ASSERT(0 <= first && first < end && end <= stageSeedBlocks(n));
     plainStage<true>(n, block, first, end);
 }
 
 void twistedQuarterStagePart(int n, double* block, int first, int end) {
+    OSKELON_ASSERT(0 <= first && first < end && end <= stageSeedBlocks(n));
     twistedStage(n, block, first, end);
 }
 

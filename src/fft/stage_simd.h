@@ -31,6 +31,7 @@
 #include <cstring>
 #include <type_traits>
 
+#include "fft/contract.h"
 #include "fft/fft_arith.h"
 #include "fft/split_complex.h"
 #include "fft/stage_factors.h"
@@ -726,14 +727,17 @@ void twistedStageW(int n, double* block) {
 }
 template <int W>
 void quarterStagePartW(int n, double* block, int first, int end) {
+    OSKELON_ASSERT(0 <= first && first < end && end <= stageSeedBlocks(n));
     plainStage<W, false>(n, block, first, end);
 }
 template <int W>
 void quarterStageConjPartW(int n, double* block, int first, int end) {
+    OSKELON_ASSERT(0 <= first && first < end && end <= stageSeedBlocks(n));
     plainStage<W, true>(n, block, first, end);
 }
 template <int W>
 void twistedStagePartW(int n, double* block, int first, int end) {
+    OSKELON_ASSERT(0 <= first && first < end && end <= stageSeedBlocks(n));
     twistedStage<W>(n, block, first, end);
 }
 
