@@ -14,6 +14,7 @@
 
 #include "records/record_store.h"
 #include "records/registry_key.h"
+#include "support/fresh_store.h"
 #include "support/recording_host.h"
 #include "support/temp_store.h"
 
@@ -35,15 +36,6 @@ JobOptions optionsIn(const TempDir& dir) {
     options.osVersion = windows98;
     options.clock = [] { return std::time_t{1000000}; };
     return options;
-}
-
-// A fresh store as the window leaves it after its first start: twelve empty records.
-void resetStore() {
-    struct Silent : StoreMessages {
-        void ShowMessage(const std::string&) override {}
-    } host;
-    RegistryKey key(RootKey::CurrentUser, recordsKeyPath);
-    CheckStoreVersion(key, host);
 }
 
 // The first `digits` decimal digits of pi after the point, from MPFR.

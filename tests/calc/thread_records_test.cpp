@@ -10,6 +10,7 @@
 #include "calc/result_code.h"
 #include "records/record_store.h"
 #include "records/registry_key.h"
+#include "support/fresh_store.h"
 #include "support/recording_host.h"
 #include "support/temp_store.h"
 
@@ -21,14 +22,6 @@ OsVersion linuxVersion() {
     v.major = 6;
     v.minor = 1;
     return v;
-}
-
-void resetStore() {
-    struct Silent : StoreMessages {
-        void ShowMessage(const std::string&) override {}
-    } messages;
-    RegistryKey key(RootKey::CurrentUser, recordsKeyPath);
-    CheckStoreVersion(key, messages);
 }
 
 TEST(ThreadRecordNames, SuffixTheClassicNamesAndNeverMeetThem) {

@@ -15,6 +15,7 @@
 #include "calc/calc_job.h"
 #include "records/record_store.h"
 #include "records/registry_key.h"
+#include "support/fresh_store.h"
 #include "support/recording_host.h"
 #include "support/temp_store.h"
 
@@ -40,14 +41,6 @@ JobOptions optionsIn(const TempDir& dir, const std::string& file, int threads,
         return std::time_t{1000000} + ((*calls)++ == 0 ? 0 : seconds);
     };
     return options;
-}
-
-void resetStore() {
-    struct Silent : StoreMessages {
-        void ShowMessage(const std::string&) override {}
-    } messages;
-    RegistryKey key(RootKey::CurrentUser, recordsKeyPath);
-    CheckStoreVersion(key, messages);
 }
 
 struct JobRun {
