@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_number.h"
 #include "fft/fft_path.h"
 #include "mp/engine.h"
 #include "mp/mp_number.h"
@@ -18,29 +19,12 @@
 
 namespace {
 
+using oskelon::bench::kRadix;
+using oskelon::bench::Number;
+using oskelon::bench::randomNumber;
+
 using oskelon::FftPath;
 using oskelon::MpNumber;
-
-constexpr int kRadix = 10000;
-
-// Storage for one number of count words.
-struct Number {
-    std::vector<std::uint32_t> storage;
-    MpNumber* p;
-    explicit Number(int count)
-        : storage((oskelon::mpNumberBytes(count) + 3) / 4),
-          p(oskelon::mpNumberAt(storage.data())) {}
-};
-
-void randomNumber(Number& x, int count, std::uint64_t seed) {
-    std::mt19937_64 gen(seed);
-    std::uniform_int_distribution<int> word(0, kRadix - 1);
-    std::int16_t* w = x.p->words();
-    for (int i = 0; i < count; ++i) w[i] = static_cast<std::int16_t>(word(gen));
-    w[0] = 1234;
-    x.p->sign = 1;
-    x.p->exponent = 0;
-}
 
 void mpMulBench(benchmark::State& state) {
     const int n = 1 << state.range(0);

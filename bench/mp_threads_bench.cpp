@@ -14,6 +14,7 @@
 #include <random>
 #include <vector>
 
+#include "bench_number.h"
 #include "fft/fft_path.h"
 #include "mp/elementary.h"
 #include "mp/engine.h"
@@ -23,27 +24,11 @@
 
 namespace {
 
+using oskelon::bench::kRadix;
+using oskelon::bench::Number;
+using oskelon::bench::randomNumber;
+
 using oskelon::MpNumber;
-
-constexpr int kRadix = 10000;
-
-struct Number {
-    std::vector<std::uint32_t> storage;
-    MpNumber* p;
-    explicit Number(int count)
-        : storage((oskelon::mpNumberBytes(count) + 3) / 4),
-          p(oskelon::mpNumberAt(storage.data())) {}
-};
-
-void randomNumber(Number& x, int count, std::uint64_t seed, int exponent) {
-    std::mt19937_64 gen(seed);
-    std::uniform_int_distribution<int> word(0, kRadix - 1);
-    std::int16_t* w = x.p->words();
-    for (int i = 0; i < count; ++i) w[i] = static_cast<std::int16_t>(word(gen));
-    w[0] = 1234;
-    x.p->sign = 1;
-    x.p->exponent = exponent;
-}
 
 enum class Step { Release, Conversion, Add, Mul };
 
