@@ -4,19 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <random>
 #include <set>
 #include <system_error>
-#include <thread>
 
 #include "calc/calc_job.h"
 #include "records/record_store.h"
 #include "records/registry_key.h"
 #include "support/fresh_store.h"
 #include "support/recording_host.h"
+#include "support/stop_during_run.h"
 #include "support/temp_store.h"
 
 namespace oskelon::test {
@@ -206,19 +205,12 @@ TEST(ThreadsJob, AStopEndsATwoThreadRunPromptly) {
             RecordingHost host(sizeIndex);
             StopToken stop;
             CalcJob job(host, stop, optionsIn(dir, "pi.dat", 2));
-            unsigned exit = kJobComplete;
-            std::thread worker([&] { exit = job.run(); });
-            std::this_thread::sleep_for(std::chrono::milliseconds(50 + rng() % 400));
-            const auto requested = std::chrono::steady_clock::now();
-            stop.requestStop();
-            const std::size_t callsAtStop = host.callCount();
-            worker.join();
-            const double latency =
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - requested).count();
-            EXPECT_LT(latency, 0.5) << "size " << sizeIndex;
-            EXPECT_LE(host.callCount(), callsAtStop + 1);
+            const StopOutcome out =
+                stopDuringRun(job, stop, host, std::chrono::milliseconds(50 + rng() % 400));
+            EXPECT_LT(out.latency, 0.5) << "size " << sizeIndex;
+            EXPECT_TRUE(out.quietAfterStop) << "size " << sizeIndex;
             // A run that ended before the stop came is complete; any other is stopped.
-            EXPECT_TRUE(exit == kJobStopped || exit == kJobComplete) << exit;
+            EXPECT_TRUE(out.exit == kJobStopped || out.exit == kJobComplete) << out.exit;
             host.workingSet().releaseAll();
         }
     }
