@@ -19,18 +19,24 @@ fi
 echo "fingerprint: $(wc -l < "$work/linux.txt") items identical"
 
 digests() { grep -o '"digest": "[0-9a-f]*"' "$1"; }
+# same_as_linux SIZE WINDOWS_DIR WHAT: the Windows run in WINDOWS_DIR has Linux's pi.dat (line end
+# aside) and iteration digests for SIZE.
+same_as_linux() {
+    local size=$1 dir=$2 what=$3
+    if ! tr -d '\r' < "$dir/pi.dat" | cmp -s - "$work/l$size/pi.dat"; then
+        echo "FAIL: $what: pi.dat differs" >&2
+        exit 1
+    fi
+    if ! diff <(digests "$work/l$size/r.json") <(digests "$dir/r.json"); then
+        echo "FAIL: $what: iteration digests differ" >&2
+        exit 1
+    fi
+}
 for size in "$@"; do
     mkdir -p "$work/l$size" "$work/w$size"
     (cd "$work/l$size" && "$native/src/cli/oskelon-cli" --size "$size" --json r.json >/dev/null)
     (cd "$work/w$size" && wine "$cli_exe" --size "$size" --json r.json | tr -d '\r' > out.txt)
-    if ! tr -d '\r' < "$work/w$size/pi.dat" | cmp -s - "$work/l$size/pi.dat"; then
-        echo "FAIL: size $size: pi.dat differs" >&2
-        exit 1
-    fi
-    if ! diff <(digests "$work/l$size/r.json") <(digests "$work/w$size/r.json"); then
-        echo "FAIL: size $size: iteration digests differ" >&2
-        exit 1
-    fi
+    same_as_linux "$size" "$work/w$size" "size $size"
     echo "size $size: pi.dat and $(digests "$work/l$size/r.json" | wc -l) iteration digests identical"
 done
 
@@ -57,14 +63,7 @@ echo "registry: ver1.1, ${prefix}s, ${prefix}c (Code $code) and ${prefix}o as st
 # of two-thread runs, and the classic record left as it was.
 mkdir -p "$work/t$size"
 (cd "$work/t$size" && wine "$cli_exe" --size "$size" --threads 2 --json r.json | tr -d '\r' > out.txt)
-if ! tr -d '\r' < "$work/t$size/pi.dat" | cmp -s - "$work/l$size/pi.dat"; then
-    echo "FAIL: size $size on two threads: pi.dat differs" >&2
-    exit 1
-fi
-if ! diff <(digests "$work/l$size/r.json") <(digests "$work/t$size/r.json"); then
-    echo "FAIL: size $size on two threads: iteration digests differ" >&2
-    exit 1
-fi
+same_as_linux "$size" "$work/t$size" "size $size on two threads"
 grep -qx "use 2 threads" "$work/t$size/out.txt" || { echo "FAIL: no thread line" >&2; exit 1; }
 records="$(wine reg query 'HKCU\Software\Fenwarren\Oskelon' | tr -d '\r')"
 code2="$(sed -n 's/^Code //p' "$work/t$size/out.txt")"
