@@ -221,26 +221,39 @@ struct BalancedRule {
     }
 };
 
+// The parts of a conversion outside the balanced digits: the c words taken from start on (c <= 1
+// leaves no digit to balance), the lead word w0, the sign slot array[n + 1] and, by finish(),
+// array[1] and the exponent slot array[0].
+struct ConversionFrame {
+    int c = 0;
+    int w0 = 0;
+    ConversionFrame(int count, int n, int start, const MpNumber& number, double* array) {
+        if (start < count) {
+            w0 = number.words()[start];
+            c = std::min(n / 2 + 1, count - start);
+        }
+        array[n + 1] = static_cast<double>(number.sign) * w0;
+    }
+    void finish(int start, const MpNumber& number, double* array) const {
+        array[1] = w0;
+        array[0] = static_cast<double>(number.exponent) - start;
+    }
+};
+
 struct ToDoubles {
     [[gnu::always_inline]] static void run(int count, int radix, int n, int start,
                                            const MpNumber* numberPointer, double* array) {
         const MpNumber& number = *numberPointer;
         const std::int16_t* w = number.words();
-        int c = 0;
-        int w0 = 0;
-        if (start < count) {
-            w0 = w[start];
-            c = std::min(n / 2 + 1, count - start);
-        }
-        array[n + 1] = static_cast<double>(number.sign) * w0;
+        const ConversionFrame frame(count, n, start, number, array);
+        const int c = frame.c;
         std::fill(array + c + 1, array + n + 1, 0.0);
         if (c > 1) {
             const int carry =
                 detail::resolveCarries(3, c + 1, 0, BalancedRule{w, start, array, radix});
             array[2] = w[start + 1] + carry;
         }
-        array[1] = w0;
-        array[0] = static_cast<double>(number.exponent) - start;
+        frame.finish(start, number, array);
     }
 };
 
@@ -279,13 +292,8 @@ constexpr int kFillBlock = 16384;
 void toDoublesSpread(int count, int radix, int n, int start, const MpNumber& number,
                      double* array) {
     const std::int16_t* w = number.words();
-    int c = 0;
-    int w0 = 0;
-    if (start < count) {
-        w0 = w[start];
-        c = std::min(n / 2 + 1, count - start);
-    }
-    array[n + 1] = static_cast<double>(number.sign) * w0;
+    const ConversionFrame frame(count, n, start, number, array);
+    const int c = frame.c;
     const detail::BlockSplit digits =
         detail::splitIntoBlocks(3, c > 1 ? c + 1 : 3, kConversionBlock, 8);
     const detail::BlockSplit zeros = detail::splitIntoBlocks(c + 1, n + 1, kFillBlock, 8);
@@ -307,8 +315,7 @@ void toDoublesSpread(int count, int radix, int n, int start, const MpNumber& num
         }
         array[2] = w[start + 1] + carry;
     }
-    array[1] = w0;
-    array[0] = static_cast<double>(number.exponent) - start;
+    frame.finish(start, number, array);
 }
 
 }  // namespace
