@@ -20,14 +20,31 @@ struct ClockCheck {
 
 inline constexpr double kMaxClockDrift = 0.001;
 
+// Where the three clocks are read: the system's, or a test's.
+struct ClockSources {
+    std::chrono::steady_clock::time_point (*steadyNow)();
+    double (*rawNowMs)();
+    double (*realtimeNowMs)();
+};
+ClockSources systemClocks();
+
+// The three clocks are always read together, steady clock first and last. A thread interrupted
+// between the reads would see the clocks disagree by the length of the interruption, so a reading
+// whose two steady reads lie more than kClockReadWindow apart is taken again, up to
+// kClockReadAttempts times in all.
+inline constexpr std::chrono::microseconds kClockReadWindow{20};
+inline constexpr int kClockReadAttempts = 5;
+
 class IntervalClock {
   public:
-    IntervalClock() { restart(); }
+    IntervalClock() : IntervalClock(systemClocks()) {}
+    explicit IntervalClock(ClockSources sources) : sources_(sources) { restart(); }
     void restart();
     double elapsedMs() const;  // steady clock since the start
     ClockCheck check() const;  // all three clocks since the start, read now
 
   private:
+    ClockSources sources_;
     std::chrono::steady_clock::time_point steadyStart_;
     double rawStartMs_ = 0;
     double realtimeStartMs_ = 0;
