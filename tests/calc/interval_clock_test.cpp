@@ -12,9 +12,9 @@ namespace {
 // find the thread interrupted first, for interruptUs.
 struct Script {
     double nowUs = 1e6;
-    double rawRate = 1.0;        // raw clock microseconds per true microsecond
-    double realtimeJumpUs = 0;   // added to the wall clock after the start
-    int interruptRawReads = 0;   // the next this many raw reads are interrupted
+    double rawRate = 1.0;       // raw clock microseconds per true microsecond
+    double realtimeJumpUs = 0;  // added to the wall clock after the start
+    int interruptRawReads = 0;  // the next this many raw reads are interrupted
     double interruptUs = 400;
     int rawReads = 0;
 } script;
@@ -74,7 +74,8 @@ TEST(ClockCheck, AClockThatRunsFastOrJumpsIsStillCaught) {
     // A raw clock 0.2% fast over 100 ms: 0.2 ms off, 0.15 ms beyond the slack.
     Script fast;
     fast.rawRate = 1.002;
-    ClockCheck c = timeInterval(fast, [] {}, 100.0);
+    ClockCheck c = timeInterval(
+        fast, [] {}, 100.0);
     EXPECT_FALSE(c.verified);
     EXPECT_NEAR(c.drift, 0.0015, 1e-4);
     EXPECT_NEAR(c.steadyMs, 100.0, 0.01);

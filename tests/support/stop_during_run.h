@@ -13,8 +13,8 @@
 namespace oskelon::test {
 
 struct StopOutcome {
-    unsigned exit = 0;     // what run() returned
-    double latency = 0.0;  // seconds from the request to the job's end
+    unsigned exit = 0;            // what run() returned
+    double latency = 0.0;         // seconds from the request to the job's end
     bool quietAfterStop = false;  // at most the call in progress arrived after the request
 };
 
