@@ -6,13 +6,14 @@
 #include <cstdint>
 
 #include "mp/elementary.h"
+#include "mp/word_blocks.h"
 
 namespace oskelon {
 
 void mpSetZero(int wordCount, int /*radix*/, MpNumber& out) {
     out.sign = 0;
     out.exponent = 0;
-    std::fill_n(out.words(), wordCount, std::int16_t{0});
+    detail::fillSpread(out.words(), out.words() + wordCount, std::int16_t{0});
 }
 
 void mpSetOne(int wordCount, int radix, MpNumber& out) {
@@ -28,7 +29,7 @@ void mpRound(int wordCount, int radix, int keepWords, MpNumber& x) {
     if (keepWords >= wordCount) return;
     std::int16_t* w = x.words();
     const int dropped = w[keepWords];
-    std::fill(w + keepWords, w + wordCount, std::int16_t{0});
+    detail::fillSpread(w + keepWords, w + wordCount, std::int16_t{0});
     if (2 * dropped < radix) return;
 
     for (int j = keepWords - 1; j >= 0; --j) {

@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "mp/word_blocks.h"
+
 namespace oskelon {
 
 namespace {
@@ -90,7 +92,7 @@ void mpFromText(int wordCount, int digitsPerWord, const char* text, MpNumber& ou
     if (!full) {
         for (; missing > 0; --missing) value *= 10;
         w[next++] = static_cast<std::int16_t>(value);
-        std::fill(w + next, w + wordCount, std::int16_t{0});
+        detail::fillSpread(w + next, w + wordCount, std::int16_t{0});
     }
 
     if (w[0] == 0) {
@@ -98,7 +100,7 @@ void mpFromText(int wordCount, int digitsPerWord, const char* text, MpNumber& ou
         // record even when a stray second point put a zero digit into word 0.
         out.sign = 0;
         out.exponent = 0;
-        std::fill(w, w + wordCount, std::int16_t{0});
+        detail::fillSpread(w, w + wordCount, std::int16_t{0});
         return;
     }
     out.sign = sign;

@@ -497,7 +497,7 @@ template <class Trunc>
     d[1] = lead;
 
     const int m = std::min(count, n + 1 + F);
-    std::fill(word + m, word + count, std::int16_t{0});
+    detail::fillSpread(word + m, word + count, std::int16_t{0});
 
     // The part of the product below the kept words, as far as it can reach the last kept word.
     double s = 0.0;
@@ -753,8 +753,8 @@ double radixTest(int count, int radix, int n, double* d) {
     // the second word radix (word plus carry), balanced words of magnitude radix/2 after that.
     const int c = std::min(n / 2 + 1, count);
     d[n + 1] = radix - 1;
-    std::fill(d + c + 1, d + n + 1, 0.0);
-    if (c > 2) std::fill(d + 3, d + c + 1, static_cast<double>((radix + 1) / 2));
+    detail::fillSpread(d + c + 1, d + n + 1, 0.0);
+    if (c > 2) detail::fillSpread(d + 3, d + c + 1, static_cast<double>((radix + 1) / 2));
     d[2] = radix;
     d[1] = radix - 1;
     d[0] = 0.0;

@@ -15,6 +15,7 @@
 
 #include "mp/elementary.h"
 #include "mp/products.h"
+#include "mp/word_blocks.h"
 
 namespace oskelon {
 namespace {
@@ -29,7 +30,7 @@ int correctionLength(int f, int d) {
 }
 
 void clearWords(int from, int count, MpNumber& x) {
-    if (from < count) std::fill(x.words() + from, x.words() + count, std::int16_t{0});
+    if (from < count) detail::fillSpread(x.words() + from, x.words() + count, std::int16_t{0});
 }
 
 // Runs the schedule: step(d, f) returns g for one step at length d with f words.

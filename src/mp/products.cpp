@@ -11,6 +11,7 @@
 #include "fft/contract.h"
 #include "mp/elementary.h"
 #include "mp/engine.h"
+#include "mp/word_blocks.h"
 
 namespace oskelon {
 namespace {
@@ -41,7 +42,7 @@ int crossLength(int count, int i) {
 // following addition never reads words left over from an earlier value of the record.
 void releaseCross(int count, int radix, int n, int length, double* array, MpNumber& out) {
     mpFromDoubles(length, radix, n, array, out);
-    std::fill(out.words() + length, out.words() + count, std::int16_t{0});
+    detail::fillSpread(out.words() + length, out.words() + count, std::int16_t{0});
 }
 
 // Whether A1 holds a transform of a's high part: a kept transform carries the exponent and the

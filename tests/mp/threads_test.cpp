@@ -27,6 +27,7 @@ namespace oskelon::test {
 namespace {
 
 using detail::kSpreadConversionFrom;
+using detail::kSpreadFillFrom;
 using detail::kSpreadHalveFrom;
 using detail::kSpreadMulSmallFrom;
 using detail::kSpreadPairsFrom;
@@ -218,6 +219,34 @@ TEST(SpreadWords, SmallOpsMatchOneThreadAndGmp) {
             }
         }
     }
+}
+
+// A spread fill sets exactly its range, on a pool as on one thread, and the long ones do go to the
+// pool. Ranges start and end off the block grid, with guards on both sides.
+template <typename T>
+void expectFillsExactly(T value, T guard) {
+    for (int total : {kSpreadFillFrom - 1, kSpreadFillFrom + 3, 5 * kSpreadFillFrom + 11}) {
+        for (int threads : {1, 2, 3}) {
+            onThreads(threads, [&] {
+                std::vector<T> v(static_cast<std::size_t>(total) + 10, guard);
+                const std::uint64_t runsBefore = activePool() ? activePool()->runs() : 0;
+                detail::fillSpread(v.data() + 5, v.data() + 5 + total, value);
+                const bool spread = activePool() && activePool()->runs() > runsBefore;
+                EXPECT_EQ(spread, threads > 1 && total >= kSpreadFillFrom)
+                    << total << " items, " << threads << " threads";
+                int wrong = 0;
+                for (int i = 0; i < total + 10; ++i) {
+                    wrong += v[i] != (i >= 5 && i < 5 + total ? value : guard);
+                }
+                EXPECT_EQ(wrong, 0) << total << " items, " << threads << " threads";
+            });
+        }
+    }
+}
+
+TEST(SpreadFill, SetsExactlyItsRange) {
+    expectFillsExactly<std::int16_t>(0, 7777);
+    expectFillsExactly<double>(5000.0, -1.0);
 }
 
 // Conversions of whole numbers and of low parts, including a chain of balanced carries through
