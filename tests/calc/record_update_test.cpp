@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "records/record_store.h"
+#include "support/linux_version.h"
 #include "support/temp_store.h"
 
 namespace oskelon::test {
@@ -14,14 +15,6 @@ namespace {
 struct SilentHost : StoreMessages {
     void ShowMessage(const std::string&) override {}
 };
-
-OsVersion linuxVersion() {
-    OsVersion v;
-    v.major = 6;
-    v.minor = 1;
-    v.build = 0;
-    return v;
-}
 
 struct Record {
     std::uint32_t seconds;

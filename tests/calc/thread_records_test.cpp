@@ -11,18 +11,12 @@
 #include "records/record_store.h"
 #include "records/registry_key.h"
 #include "support/fresh_store.h"
+#include "support/linux_version.h"
 #include "support/recording_host.h"
 #include "support/temp_store.h"
 
 namespace oskelon::test {
 namespace {
-
-OsVersion linuxVersion() {
-    OsVersion v;
-    v.major = 6;
-    v.minor = 1;
-    return v;
-}
 
 TEST(ThreadRecordNames, SuffixTheClassicNamesAndNeverMeetThem) {
     RecordNames names;

@@ -14,19 +14,13 @@
 #include "records/record_store.h"
 #include "records/registry_key.h"
 #include "support/fresh_store.h"
+#include "support/linux_version.h"
 #include "support/recording_host.h"
 #include "support/stop_during_run.h"
 #include "support/temp_store.h"
 
 namespace oskelon::test {
 namespace {
-
-OsVersion linuxVersion() {
-    OsVersion v;
-    v.major = 6;
-    v.minor = 1;
-    return v;
-}
 
 // Every run's clock reads t0 first and then t0 + seconds: the total is `seconds`.
 JobOptions optionsIn(const TempDir& dir, const std::string& file, int threads,
