@@ -285,9 +285,9 @@ int addBalancedCarry(int carry, int radix, double* array, int lo, int hi) {
 }
 
 // From kSpreadConversionFrom on (word_blocks.h) a conversion is spread over the active pool:
-// blocks of at least kConversionBlock elements for the digits, of kFillBlock for the zeros above.
+// blocks of at least kConversionBlock elements for the digits, of detail::kFillBlock (a spread
+// fill's, in the same run) for the zeros above.
 constexpr int kConversionBlock = 8192;
-constexpr int kFillBlock = 16384;
 
 void toDoublesSpread(int count, int radix, int n, int start, const MpNumber& number,
                      double* array) {
@@ -296,7 +296,7 @@ void toDoublesSpread(int count, int radix, int n, int start, const MpNumber& num
     const int c = frame.c;
     const detail::BlockSplit digits =
         detail::splitIntoBlocks(3, c > 1 ? c + 1 : 3, kConversionBlock, 8);
-    const detail::BlockSplit zeros = detail::splitIntoBlocks(c + 1, n + 1, kFillBlock, 8);
+    const detail::BlockSplit zeros = detail::splitIntoBlocks(c + 1, n + 1, detail::kFillBlock, 8);
     int carries[detail::kMaxWordBlocks];
     forEachPart(digits.count + zeros.count, [&](int part) {
         if (part < digits.count) {

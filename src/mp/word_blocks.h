@@ -86,8 +86,11 @@ inline std::int64_t addCarryToWords(std::int64_t carry, int radix, std::int16_t*
     return carry;
 }
 
+// The smallest block of a spread fill, in items.
+inline constexpr int kFillBlock = 1 << 14;
+
 // Sets every item of [first, last) to value; from kSpreadFillFrom items on in blocks of at least
-// 2^14 items on the active pool.
+// kFillBlock items on the active pool.
 template <typename T>
 inline void fillSpread(T* first, T* last, T value) {
     const int total = static_cast<int>(last - first);
@@ -95,7 +98,7 @@ inline void fillSpread(T* first, T* last, T value) {
         std::fill(first, last, value);
         return;
     }
-    const BlockSplit split = splitIntoBlocks(0, total, 1 << 14, 8);
+    const BlockSplit split = splitIntoBlocks(0, total, kFillBlock, 8);
     forEachPart(split.count,
                 [&](int b) { std::fill(first + split.begin(b), first + split.end(b), value); });
 }
