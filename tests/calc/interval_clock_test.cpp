@@ -9,13 +9,13 @@ namespace oskelon {
 namespace {
 
 // Scripted time in microseconds. Every read takes 0.1 us; reads of the raw clock can be made to
-// find the thread interrupted first, for interruptUs.
+// find the thread interrupted first, for kInterruptUs.
+constexpr double kInterruptUs = 400;
 struct Script {
     double nowUs = 1e6;
     double rawRate = 1.0;       // raw clock microseconds per true microsecond
     double realtimeJumpUs = 0;  // added to the wall clock after the start
     int interruptRawReads = 0;  // the next this many raw reads are interrupted
-    double interruptUs = 400;
     int rawReads = 0;
 } script;
 
@@ -30,7 +30,7 @@ double fakeRawMs() {
     ++script.rawReads;
     if (script.interruptRawReads > 0) {
         --script.interruptRawReads;
-        script.nowUs += script.interruptUs;
+        script.nowUs += kInterruptUs;
     }
     script.nowUs += 0.1;
     return script.nowUs * script.rawRate * 1e-3;
