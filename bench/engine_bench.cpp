@@ -4,11 +4,13 @@
 //   BM_MpMul/<log2 n>, BM_MpSquare/<log2 n>       on the active path (OSKELON_FFT_PATH)
 //   BM_Release/<path>/<log2 n>                      mpFromDoublesOn
 //   BM_ToDoubles/<log2 n>
+//   BM_Pairs<loop>/<path>/<log2 n>                   spectrumPairsOn: the pointwise loop alone
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench_number.h"
@@ -16,6 +18,7 @@
 #include "mp/engine.h"
 #include "mp/mp_number.h"
 #include "mp/products.h"
+#include "mp/spectrum_pairs.h"
 
 namespace {
 
@@ -92,6 +95,32 @@ void toDoublesBench(benchmark::State& state) {
     }
 }
 
+// The loop on arrays refreshed (untimed) before each pass, so that the values stay the same.
+void pairsBench(benchmark::State& state, FftPath path, oskelon::SpectrumPairs loop) {
+    if (!oskelon::fftPathSupported(path)) {
+        state.SkipWithError("path not offered by this CPU");
+        return;
+    }
+    const int n = 1 << state.range(0);
+    std::mt19937_64 random(7);
+    std::uniform_real_distribution<double> value(-1.0, 1.0);
+    std::vector<double> a0(n + 2), b0(n + 2);
+    for (double& v : a0) v = value(random);
+    for (double& v : b0) v = value(random);
+    std::vector<double> a(n + 2), b(n + 2);
+    for (auto _ : state) {
+        state.PauseTiming();
+        a = a0;
+        b = b0;
+        state.ResumeTiming();
+        oskelon::spectrumPairsOn(path, loop, n, a.data() + 1, b.data() + 1);
+        benchmark::ClobberMemory();
+    }
+    state.counters["ns/pair"] =
+        benchmark::Counter(static_cast<double>(n / 4) * state.iterations(),
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
 int registerAll() {
     benchmark::RegisterBenchmark("BM_MpMul", mpMulBench)
         ->DenseRange(12, 22, 2)
@@ -105,6 +134,18 @@ int registerAll() {
             [path](benchmark::State& s) { releaseBench(s, path); })
             ->DenseRange(14, 22, 4)
             ->Unit(benchmark::kMillisecond);
+    }
+    const std::pair<const char*, oskelon::SpectrumPairs> loops[] = {
+        {"BM_PairsSquare/", oskelon::SpectrumPairs::Square},
+        {"BM_PairsMultiply/", oskelon::SpectrumPairs::SplitAndMultiplyInto}};
+    for (const auto& [name, loop] : loops) {
+        for (FftPath path : oskelon::kAllFftPaths) {
+            benchmark::RegisterBenchmark(
+                (std::string(name) + oskelon::fftPathName(path)).c_str(),
+                [path, loop = loop](benchmark::State& s) { pairsBench(s, path, loop); })
+                ->DenseRange(16, 22, 3)
+                ->Unit(benchmark::kMicrosecond);
+        }
     }
     benchmark::RegisterBenchmark("BM_ToDoubles", toDoublesBench)
         ->DenseRange(14, 22, 4)

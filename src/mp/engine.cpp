@@ -1,11 +1,9 @@
 // The multiplication engine: conversion of number parts into transform arrays, the spectrum
 // kernels that multiply or square them, the release of the rounded convolution and the radix test.
 //
-// Real data of n doubles is transformed as n/2 complex points. The real spectrum is recovered by a
-// "split" of every pair of positions (j, n-j) with the twiddle pair
-//     wkr(j) = 1/2 - 1/2 sin(pi j/n),   wki(j) = 1/2 cos(pi j/n),
-// and folded back by the inverse "merge" after the pointwise product, so each operand costs one
-// complex transform of n/2 points and each result one inverse.
+// Real data of n doubles is transformed as n/2 complex points, split into the real spectrum and
+// merged back around the pointwise product (spectrum_pairs.h), so each operand costs one complex
+// transform of n/2 points and each result one inverse.
 #include "mp/engine.h"
 
 #include <algorithm>
@@ -17,82 +15,11 @@
 #include "fft/rounded_sincos.h"
 #include "mp/carry_blocks.h"
 #include "mp/interrupt.h"
+#include "mp/spectrum_pairs.h"
 #include "mp/word_blocks.h"
 
 namespace oskelon {
 namespace {
-
-// Visits the pairs j = n/2-2, n/2-4, ..., 2 (positions relative to element 1) with their twiddle
-// pair. No table: the twiddles follow the two-term recurrence
-//     wkr(j-2) = wkr(j+2) + step*wki(j),  wki(j-2) = wki(j+2) + step*(1/2 - wkr(j)),
-// step = 2 sin(2 pi/n), restarted from closed forms every 128 pairs so that rounding drift never
-// spans more than 128 pairs. Those restarts cut the pairs into segments (segment s starts at
-// top = n/2 - 256 s) whose twiddles depend on nothing but n and s, so any range of segments can be
-// visited on its own with the same operations per pair.
-constexpr int kPairsPerSegment = 128;
-
-inline int pairSegments(int n) {
-    const int half = n / 2;
-    return half - 2 < 2 ? 0 : (half - 2 + 2 * kPairsPerSegment - 1) / (2 * kPairsPerSegment);
-}
-
-template <typename PairFn>
-inline void forEachPairInSegments(int n, int firstSegment, int endSegment, PairFn& visit) {
-    const int half = n / 2;
-    const double pi = 3.141592653589793;
-    const SinCos sc1 = roundedSinCos(pi / n);
-    const double s1 = sc1.sin;
-    const double c1 = sc1.cos;
-    const double e = s1 * s1;
-    const double f = s1 * c1;
-    const double step = 4.0 * f;
-
-    for (int segment = firstSegment; segment < endSegment; ++segment) {
-        const int top = half - 2 * kPairsPerSegment * segment;
-        // Values at top (prevR, prevI) and at top-2 (curR, curI).
-        double prevR = 0.0, prevI = 0.0;
-        double curR = e, curI = f;
-        if (segment > 0) {
-            const SinCos sco = roundedSinCos(pi * top / n);
-            const double h = 0.5 * sco.cos;
-            const double t = 0.5 * sco.sin;
-            prevR = 0.5 - t;
-            prevI = h;
-            curR = 0.5 - (t * (1.0 - 2.0 * e) - h * (2.0 * f));
-            curI = h * (1.0 - 2.0 * e) + t * (2.0 * f);
-        }
-        const int o = std::max(top - 2 * kPairsPerSegment, 2);
-        for (int j = top - 2;; j -= 2) {
-            visit(j, curR, curI);
-            if (j == o) break;
-            const double nextR = prevR + step * curI;
-            const double nextI = prevI + step * (0.5 - curR);
-            prevR = curR;
-            prevI = curI;
-            curR = nextR;
-            curI = nextI;
-        }
-    }
-}
-
-// From kSpreadPairsFrom on (word_blocks.h) the pairs are visited as parts on the active pool,
-// kSegmentsPerPart segments (4096 positions on each side) per part. Each pair writes only its own
-// four elements.
-constexpr int kSegmentsPerPart = 16;
-
-template <typename PairFn>
-inline void forEachPair(int n, PairFn&& visit) {
-    const int segments = pairSegments(n);
-    if (!detail::spreadWorthIt(n, detail::kSpreadPairsFrom)) {
-        forEachPairInSegments(n, 0, segments, visit);
-        return;
-    }
-    const int parts = (segments + kSegmentsPerPart - 1) / kSegmentsPerPart;
-    forEachPart(parts, [&](int part) {
-        forEachPairInSegments(n, part * kSegmentsPerPart,
-                              std::min(segments, (part + 1) * kSegmentsPerPart), visit);
-    });
-}
 
 struct Complex {
     double re, im;
@@ -104,45 +31,6 @@ inline Complex mul(Complex a, Complex b) {
 inline Complex sqr(Complex a) {
     return {a.re * a.re - a.im * a.im, (a.re + a.re) * a.im};
 }
-inline Complex add(Complex a, Complex b) {
-    return {a.re + b.re, a.im + b.im};
-}
-
-// Split of the pair (j, n-j) in place in p (p = array + 1).
-inline void splitPair(double* p, int n, int j, double wkr, double wki) {
-    const double xr = p[j] - p[n - j];
-    const double xi = p[j + 1] + p[n - j + 1];
-    const double yr = wkr * xr - wki * xi;
-    const double yi = wkr * xi + wki * xr;
-    p[j] -= yr;
-    p[j + 1] -= yi;
-    p[n - j] += yr;
-    p[n - j + 1] -= yi;
-}
-
-// The split values of the pair (j, n-j) of p, without writing them.
-inline void splitValues(const double* p, int n, int j, double wkr, double wki, Complex& lo,
-                        Complex& hi) {
-    const double xr = p[j] - p[n - j];
-    const double xi = p[j + 1] + p[n - j + 1];
-    const double yr = wkr * xr - wki * xi;
-    const double yi = wkr * xi + wki * xr;
-    lo = {p[j] - yr, p[j + 1] - yi};
-    hi = {p[n - j] + yr, p[n - j + 1] - yi};
-}
-
-// Merge of the products lo (at j) and hi (at n-j) into q.
-inline void mergePair(double* q, int n, int j, double wkr, double wki, Complex lo, Complex hi) {
-    const double xr = lo.re - hi.re;
-    const double xi = lo.im + hi.im;
-    const double yr = wkr * xr + wki * xi;
-    const double yi = wkr * xi - wki * xr;
-    q[j] = lo.re - yr;
-    q[j + 1] = lo.im - yi;
-    q[n - j] = hi.re + yr;
-    q[n - j + 1] = hi.im - yi;
-}
-
 // Zero-frequency pair and middle element of a product of split spectra p and q, into q.
 inline void multiplyEnds(const double* p, double* q, int n) {
     const double q0 = q[0], q1 = q[1];
@@ -176,31 +64,6 @@ inline void forward(int n, double* array) {
 inline void inverse(int n, double* array) {
     mpCheckInterrupt();
     complexFft(n, -1, array + 1);
-}
-
-// q := merged product of the split spectrum p (already split) and the unsplit spectrum q.
-void multiplyIntoUnsplit(int n, const double* p, double* q) {
-    multiplyEnds(p, q, n);
-    forEachPair(n, [&](int j, double wkr, double wki) {
-        Complex qlo, qhi;
-        splitValues(q, n, j, wkr, wki, qlo, qhi);
-        const Complex lo = mul({p[j], p[j + 1]}, qlo);
-        const Complex hi = mul({p[n - j], p[n - j + 1]}, qhi);
-        mergePair(q, n, j, wkr, wki, lo, hi);
-    });
-}
-
-// Splits a (left kept) and multiplies it into the unsplit spectrum q, merged.
-void splitAndMultiplyInto(int n, double* a, double* q) {
-    multiplyEnds(a, q, n);
-    forEachPair(n, [&](int j, double wkr, double wki) {
-        splitPair(a, n, j, wkr, wki);
-        Complex qlo, qhi;
-        splitValues(q, n, j, wkr, wki, qlo, qhi);
-        const Complex lo = mul({a[j], a[j + 1]}, qlo);
-        const Complex hi = mul({a[n - j], a[n - j + 1]}, qhi);
-        mergePair(q, n, j, wkr, wki, lo, hi);
-    });
 }
 
 // Balanced digits: each word v (plus carry) goes in as v or v - radix, so that every element from
@@ -331,7 +194,8 @@ void mpToDoubles(int count, int radix, int n, int start, const MpNumber& number,
 void spectrumMultiply(int n, double* A, double* B) {
     forward(n, A);
     forward(n, B);
-    splitAndMultiplyInto(n, A + 1, B + 1);
+    multiplyEnds(A + 1, B + 1, n);
+    spectrumPairs(SpectrumPairs::SplitAndMultiplyInto, n, A + 1, B + 1);
     inverse(n, B);
     B[0] = A[0] + B[0];
     B[n + 1] = A[n + 1] * B[n + 1];
@@ -339,7 +203,9 @@ void spectrumMultiply(int n, double* A, double* B) {
 
 void spectrumMultiplyKept(int n, const double* H, double* B) {
     forward(n, B);
-    multiplyIntoUnsplit(n, H + 1, B + 1);
+    multiplyEnds(H + 1, B + 1, n);
+    // The loop only reads its first array.
+    spectrumPairs(SpectrumPairs::MultiplyIntoUnsplit, n, const_cast<double*>(H + 1), B + 1);
     inverse(n, B);
     B[0] = H[0] + B[0];
     B[n + 1] = H[n + 1] * B[n + 1];
@@ -348,15 +214,8 @@ void spectrumMultiplyKept(int n, const double* H, double* B) {
 void spectrumMultiplyIntoKept(int n, double* A, double* H) {
     // H is already split; A is split in place and the merged product goes into H.
     forward(n, A);
-    double* a = A + 1;
-    double* h = H + 1;
-    multiplyEnds(a, h, n);
-    forEachPair(n, [&](int j, double wkr, double wki) {
-        splitPair(a, n, j, wkr, wki);
-        const Complex lo = mul({a[j], a[j + 1]}, {h[j], h[j + 1]});
-        const Complex hi = mul({a[n - j], a[n - j + 1]}, {h[n - j], h[n - j + 1]});
-        mergePair(h, n, j, wkr, wki, lo, hi);
-    });
+    multiplyEnds(A + 1, H + 1, n);
+    spectrumPairs(SpectrumPairs::MultiplyIntoKept, n, A + 1, H + 1);
     inverse(n, H);
     H[0] = A[0] + H[0];
     H[n + 1] = A[n + 1] * H[n + 1];
@@ -365,20 +224,8 @@ void spectrumMultiplyIntoKept(int n, double* A, double* H) {
 void spectrumMultiplyKeep(int n, double* A, double* B) {
     forward(n, A);
     forward(n, B);
-    double* a = A + 1;
-    double* b = B + 1;
-    multiplyEnds(a, b, n);
-    forEachPair(n, [&](int j, double wkr, double wki) {
-        splitPair(a, n, j, wkr, wki);
-        Complex blo, bhi;
-        splitValues(b, n, j, wkr, wki, blo, bhi);
-        const Complex lo = mul({a[j], a[j + 1]}, blo);
-        const Complex hi = mul({a[n - j], a[n - j + 1]}, bhi);
-        b[j] = lo.re;
-        b[j + 1] = lo.im;
-        b[n - j] = hi.re;
-        b[n - j + 1] = hi.im;
-    });
+    multiplyEnds(A + 1, B + 1, n);
+    spectrumPairs(SpectrumPairs::MultiplyKeep, n, A + 1, B + 1);
     B[0] = A[0] + B[0];
     B[n + 1] = A[n + 1] * B[n + 1];
 }
@@ -399,26 +246,16 @@ void spectrumMultiplyAccumulate(int n, const double* H, double* X, double* S) {
         s[m] += r.re;
         s[m + 1] += r.im;
     }
-    forEachPair(n, [&](int j, double wkr, double wki) {
-        Complex xlo, xhi;
-        splitValues(x, n, j, wkr, wki, xlo, xhi);
-        const Complex lo = add({s[j], s[j + 1]}, mul({h[j], h[j + 1]}, xlo));
-        const Complex hi = add({s[n - j], s[n - j + 1]}, mul({h[n - j], h[n - j + 1]}, xhi));
-        mergePair(s, n, j, wkr, wki, lo, hi);
-    });
+    // The loop only reads its first two arrays.
+    spectrumPairs(SpectrumPairs::MultiplyAccumulate, n, const_cast<double*>(h), X + 1, s);
     inverse(n, S);
     S[n + 1] = S[n + 1] + H[n + 1] * X[n + 1];
 }
 
 void spectrumSquare(int n, double* A) {
     forward(n, A);
-    double* a = A + 1;
-    squareEnds(a, a, n);
-    forEachPair(n, [&](int j, double wkr, double wki) {
-        Complex lo, hi;
-        splitValues(a, n, j, wkr, wki, lo, hi);
-        mergePair(a, n, j, wkr, wki, sqr(lo), sqr(hi));
-    });
+    squareEnds(A + 1, A + 1, n);
+    spectrumPairs(SpectrumPairs::Square, n, A + 1);
     inverse(n, A);
     A[0] = 2.0 * A[0];
     A[n + 1] = A[n + 1] * A[n + 1];
@@ -426,28 +263,16 @@ void spectrumSquare(int n, double* A) {
 
 void spectrumSquareInto(int n, double* A, double* B) {
     forward(n, A);
-    double* a = A + 1;
-    double* b = B + 1;
-    squareEnds(a, b, n);
-    forEachPair(n, [&](int j, double wkr, double wki) {
-        splitPair(a, n, j, wkr, wki);
-        const Complex lo = sqr({a[j], a[j + 1]});
-        const Complex hi = sqr({a[n - j], a[n - j + 1]});
-        mergePair(b, n, j, wkr, wki, lo, hi);
-    });
+    squareEnds(A + 1, B + 1, n);
+    spectrumPairs(SpectrumPairs::SquareInto, n, A + 1, B + 1);
     inverse(n, B);
     B[0] = 2.0 * A[0];
     B[n + 1] = A[n + 1] * A[n + 1];
 }
 
 void spectrumSquareKept(int n, double* H) {
-    double* h = H + 1;
-    squareEnds(h, h, n);
-    forEachPair(n, [&](int j, double wkr, double wki) {
-        const Complex lo = sqr({h[j], h[j + 1]});
-        const Complex hi = sqr({h[n - j], h[n - j + 1]});
-        mergePair(h, n, j, wkr, wki, lo, hi);
-    });
+    squareEnds(H + 1, H + 1, n);
+    spectrumPairs(SpectrumPairs::SquareKept, n, H + 1);
     inverse(n, H);
     H[0] = 2.0 * H[0];
     H[n + 1] = H[n + 1] * H[n + 1];
