@@ -7,6 +7,7 @@
 #include "mp/engine.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 
@@ -423,41 +424,86 @@ void releaseReference(int count, int radix, int n, double* d, MpNumber& x) {
 // the caller runs the reference chain over the same words.
 constexpr double kExactLimit = 140737488355328.0;  // 2^47
 
+// The coefficients are rounded a block at a time ahead of the chain, in a loop without a
+// dependence that is compiled into vectors at the CPU's carry level (carry_blocks.h): the same
+// IEEE product, floor and comparison per coefficient, and an exact conversion of the integral
+// double, so the chain sees the same integers.
+constexpr int kRoundBlock = 256;  // even: blocks hold whole pairs
+constexpr int kPrefetchAhead = 4 * kRoundBlock;
+
+template <std::uint64_t R>
+struct ExactChain {
+    // floor(v + 0.5) as an integer, for |v| < 2^50, without a floor instruction (which the
+    // compiler will not vectorise while floating-point exceptions count): t + 1.5 * 2^52 rounds t
+    // to the nearest integer N and holds N in its low bits; floor(t) is N, or N - 1 where N > t.
+    // Beyond that range the result is meaningless but defined (unsigned), and the caller drops it.
+    [[gnu::always_inline]] static std::uint64_t roundedOf(double v) {
+        constexpr double kShift = 6755399441055744.0;  // 1.5 * 2^52
+        const double t = v + 0.5;
+        const double s = t + kShift;
+        const double nearest = s - kShift;
+        return std::bit_cast<std::uint64_t>(s) - std::bit_cast<std::uint64_t>(kShift) -
+               (nearest > t ? 1 : 0);
+    }
+
+    [[gnu::always_inline]] static std::int64_t run(double H, const double* c, std::int16_t* word,
+                                                   int top, int bottom, std::int64_t carry,
+                                                   bool* inRange) {
+        constexpr std::uint64_t R2 = R * R;
+        constexpr std::uint64_t K = ((std::uint64_t{1} << 61) + R2 - 1) / R2;
+        static_assert(kExactLimit < 1125899906842624.0);  // 2^50, for roundedOf
+        int k = top;
+        if (k >= bottom && (k - bottom) % 2 == 0) {  // an odd number of words: the last one alone
+            const double v = H * c[k];
+            const bool ok = std::fabs(v) < kExactLimit;
+            *inRange &= ok;
+            const std::int64_t t = (ok ? static_cast<std::int64_t>(roundedOf(v)) : 0) + carry;
+            std::int64_t quotient = t / static_cast<std::int64_t>(R);
+            if (t % static_cast<std::int64_t>(R) < 0) quotient -= 1;
+            word[k - 1] = static_cast<std::int16_t>(t - quotient * static_cast<std::int64_t>(R));
+            carry = quotient;
+            --k;
+        }
+        std::uint64_t q = static_cast<std::uint64_t>(carry) + K;
+        std::uint64_t rounded[kRoundBlock];
+        while (k > bottom) {
+            // Coefficients low .. k into rounded[0 .. count-1]; count is even.
+            const int low = std::max(bottom, k + 1 - kRoundBlock);
+            const int count = k + 1 - low;
+            // The blocks run downwards through memory, which the hardware does not foresee.
+            if (low - kPrefetchAhead >= bottom) {
+                for (int i = 0; i < count; i += 8) __builtin_prefetch(c + low + i - kPrefetchAhead);
+            }
+            int outside = 0;
+            for (int i = 0; i < count; ++i) {
+                const double v = H * c[low + i];
+                outside |= std::fabs(v) < kExactLimit ? 0 : 1;
+                rounded[i] = roundedOf(v);
+            }
+            if (outside != 0) *inRange = false;
+            for (int i = count - 1; i > 0; i -= 2) {  // the pair of coefficients low+i, low+i-1
+                // Two's complement: the same bits as the signed sum where it is in range.
+                const std::uint64_t pair = rounded[i] + R * rounded[i - 1];
+                const std::uint64_t T = pair + (K * R2 - K) + q;
+                q = T / R2;
+                const std::uint64_t lowWords = T - q * R2;
+                const std::uint64_t high = lowWords / R;
+                word[low + i - 1] = static_cast<std::int16_t>(lowWords - high * R);
+                word[low + i - 2] = static_cast<std::int16_t>(high);
+            }
+            k = low - 1;
+        }
+        return static_cast<std::int64_t>(q - K);
+    }
+};
+
 // The chain over c[top] .. c[bottom] (word[top-1] .. word[bottom-1]) entering with `carry` in
 // units of word[top-1]; returns the carry out of word[bottom-1] and clears inRange when a
 // coefficient lies beyond kExactLimit (its words are then not the product's).
 template <std::uint64_t R>
-[[gnu::target("sse4.1")]] inline std::int64_t exactChain(double H, const double* c,
-                                                         std::int16_t* word, int top, int bottom,
-                                                         std::int64_t carry, bool& inRange) {
-    constexpr std::uint64_t R2 = R * R;
-    constexpr std::uint64_t K = ((std::uint64_t{1} << 61) + R2 - 1) / R2;
-    auto rounded = [&](int k) {
-        const double v = H * c[k];
-        const bool ok = std::fabs(v) < kExactLimit;
-        inRange &= ok;
-        return static_cast<std::int64_t>(ok ? std::floor(v + 0.5) : 0.0);
-    };
-    int k = top;
-    if (k >= bottom && (k - bottom) % 2 == 0) {  // an odd number of words: the last one alone
-        const std::int64_t t = rounded(k) + carry;
-        std::int64_t quotient = t / static_cast<std::int64_t>(R);
-        if (t % static_cast<std::int64_t>(R) < 0) quotient -= 1;
-        word[k - 1] = static_cast<std::int16_t>(t - quotient * static_cast<std::int64_t>(R));
-        carry = quotient;
-        --k;
-    }
-    std::uint64_t q = static_cast<std::uint64_t>(carry) + K;
-    for (; k > bottom; k -= 2) {
-        const std::int64_t pair = rounded(k) + static_cast<std::int64_t>(R) * rounded(k - 1);
-        const std::uint64_t T = static_cast<std::uint64_t>(pair) + (K * R2 - K) + q;
-        q = T / R2;
-        const std::uint64_t low = T - q * R2;
-        const std::uint64_t high = low / R;
-        word[k - 1] = static_cast<std::int16_t>(low - high * R);
-        word[k - 2] = static_cast<std::int16_t>(high);
-    }
-    return static_cast<std::int64_t>(q - K);
+std::int64_t exactChain(double H, const double* c, std::int16_t* word, int top, int bottom,
+                        std::int64_t carry, bool& inRange) {
+    return detail::runCarryLoop<ExactChain<R>>(H, c, word, top, bottom, carry, &inRange);
 }
 
 // From kSpreadReleaseFrom words on (word_blocks.h) the chain is spread over the active pool in
