@@ -430,6 +430,7 @@ constexpr double kExactLimit = 140737488355328.0;  // 2^47
 // double, so the chain sees the same integers.
 constexpr int kRoundBlock = 256;  // even: blocks hold whole pairs
 constexpr int kPrefetchAhead = 4 * kRoundBlock;
+constexpr int kTwoChainsFrom = 4 * kRoundBlock;
 
 template <std::uint64_t R>
 struct ExactChain {
@@ -446,12 +447,45 @@ struct ExactChain {
                (nearest > t ? 1 : 0);
     }
 
+    static constexpr std::uint64_t R2 = R * R;
+    static constexpr std::uint64_t K = ((std::uint64_t{1} << 61) + R2 - 1) / R2;
+    static_assert(kExactLimit < 1125899906842624.0);  // 2^50, for roundedOf
+
+    // Coefficients low .. low+count-1 into rounded[0 .. count-1]; clears inRange for one beyond
+    // kExactLimit. The blocks run downwards through memory, which the hardware does not foresee,
+    // so the block kPrefetchAhead below is fetched when it belongs to the chain (above bottom).
+    [[gnu::always_inline]] static void roundBlock(double H, const double* c, int low, int count,
+                                                  int bottom, std::uint64_t* rounded,
+                                                  bool* inRange) {
+        if (low - kPrefetchAhead >= bottom) {
+            for (int i = 0; i < count; i += 8) __builtin_prefetch(c + low + i - kPrefetchAhead);
+        }
+        int outside = 0;
+        for (int i = 0; i < count; ++i) {
+            const double v = H * c[low + i];
+            outside |= std::fabs(v) < kExactLimit ? 0 : 1;
+            rounded[i] = roundedOf(v);
+        }
+        if (outside != 0) *inRange = false;
+    }
+
+    // The words of the coefficients low+i and low+i-1 (word[low+i-1], word[low+i-2]), q the
+    // biased carry in and out.
+    [[gnu::always_inline]] static void releasePair(const std::uint64_t* rounded, int i, int low,
+                                                   std::int16_t* word, std::uint64_t& q) {
+        // Two's complement: the same bits as the signed sum where it is in range.
+        const std::uint64_t pair = rounded[i] + R * rounded[i - 1];
+        const std::uint64_t T = pair + (K * R2 - K) + q;
+        q = T / R2;
+        const std::uint64_t lowWords = T - q * R2;
+        const std::uint64_t high = lowWords / R;
+        word[low + i - 1] = static_cast<std::int16_t>(lowWords - high * R);
+        word[low + i - 2] = static_cast<std::int16_t>(high);
+    }
+
     [[gnu::always_inline]] static std::int64_t run(double H, const double* c, std::int16_t* word,
                                                    int top, int bottom, std::int64_t carry,
                                                    bool* inRange) {
-        constexpr std::uint64_t R2 = R * R;
-        constexpr std::uint64_t K = ((std::uint64_t{1} << 61) + R2 - 1) / R2;
-        static_assert(kExactLimit < 1125899906842624.0);  // 2^50, for roundedOf
         int k = top;
         if (k >= bottom && (k - bottom) % 2 == 0) {  // an odd number of words: the last one alone
             const double v = H * c[k];
@@ -465,41 +499,49 @@ struct ExactChain {
             --k;
         }
         std::uint64_t q = static_cast<std::uint64_t>(carry) + K;
-        std::uint64_t rounded[kRoundBlock];
+        alignas(64) std::uint64_t rounded[kRoundBlock];
+        // A long chain runs as two halves side by side, each with the latency of one; the lower
+        // half enters with a carry of 0 and is joined by the exact carry fix-up of word_blocks.h.
+        const int total = k + 1 - bottom;  // even
+        int lowerTop = bottom - 1;         // the last coefficient of the lower half, if any
+        if (total >= kTwoChainsFrom) {
+            lowerTop = bottom + (total / 4) * 2 - 1;
+            alignas(64) std::uint64_t lower[kRoundBlock];
+            if ((k - lowerTop) > (lowerTop + 1 - bottom)) {  // the upper half's extra pair first
+                roundBlock(H, c, k - 1, 2, bottom, rounded, inRange);
+                releasePair(rounded, 1, k - 1, word, q);
+                k -= 2;
+            }
+            std::uint64_t qLower = K;
+            for (int kLower = lowerTop; kLower >= bottom;) {
+                const int lowLower = std::max(bottom, kLower + 1 - kRoundBlock);
+                const int count = kLower + 1 - lowLower;
+                const int low = k + 1 - count;
+                roundBlock(H, c, low, count, lowerTop + 1, rounded, inRange);
+                roundBlock(H, c, lowLower, count, bottom, lower, inRange);
+                for (int i = count - 1; i > 0; i -= 2) {
+                    releasePair(rounded, i, low, word, q);
+                    releasePair(lower, i, lowLower, word, qLower);
+                }
+                k = low - 1;
+                kLower = lowLower - 1;
+            }
+            const std::int64_t upperCarry = static_cast<std::int64_t>(q - K);
+            return static_cast<std::int64_t>(qLower - K) +
+                   detail::addCarryToWords(upperCarry, static_cast<int>(R), word, bottom - 1,
+                                           lowerTop);
+        }
         while (k > bottom) {
-            // Coefficients low .. k into rounded[0 .. count-1]; count is even.
             const int low = std::max(bottom, k + 1 - kRoundBlock);
-            const int count = k + 1 - low;
-            // The blocks run downwards through memory, which the hardware does not foresee.
-            if (low - kPrefetchAhead >= bottom) {
-                for (int i = 0; i < count; i += 8) __builtin_prefetch(c + low + i - kPrefetchAhead);
-            }
-            int outside = 0;
-            for (int i = 0; i < count; ++i) {
-                const double v = H * c[low + i];
-                outside |= std::fabs(v) < kExactLimit ? 0 : 1;
-                rounded[i] = roundedOf(v);
-            }
-            if (outside != 0) *inRange = false;
-            for (int i = count - 1; i > 0; i -= 2) {  // the pair of coefficients low+i, low+i-1
-                // Two's complement: the same bits as the signed sum where it is in range.
-                const std::uint64_t pair = rounded[i] + R * rounded[i - 1];
-                const std::uint64_t T = pair + (K * R2 - K) + q;
-                q = T / R2;
-                const std::uint64_t lowWords = T - q * R2;
-                const std::uint64_t high = lowWords / R;
-                word[low + i - 1] = static_cast<std::int16_t>(lowWords - high * R);
-                word[low + i - 2] = static_cast<std::int16_t>(high);
-            }
+            const int count = k + 1 - low;  // even
+            roundBlock(H, c, low, count, bottom, rounded, inRange);
+            for (int i = count - 1; i > 0; i -= 2) releasePair(rounded, i, low, word, q);
             k = low - 1;
         }
         return static_cast<std::int64_t>(q - K);
     }
 };
 
-// The chain over c[top] .. c[bottom] (word[top-1] .. word[bottom-1]) entering with `carry` in
-// units of word[top-1]; returns the carry out of word[bottom-1] and clears inRange when a
-// coefficient lies beyond kExactLimit (its words are then not the product's).
 template <std::uint64_t R>
 std::int64_t exactChain(double H, const double* c, std::int16_t* word, int top, int bottom,
                         std::int64_t carry, bool& inRange) {
