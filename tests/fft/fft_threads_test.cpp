@@ -194,5 +194,32 @@ TEST(FftThreads, EntryPointsOnAPoolAreBitIdentical) {
     EXPECT_GE(pool.runs(), 9u);
 }
 
+// One thread does the first two levels of a long transform in one pass, seed blocks of the first
+// stage as the quarters' stages need them: the same bits as the two whole passes, on every path,
+// in both directions, for one chunk of seed blocks (2^14), several (2^17, 2^19) and at the length
+// where the runs start to use it (2^23, against the same transform on two threads).
+TEST(FftFused, FirstTwoLevelsInOnePassAreBitIdentical) {
+    for (const FftPath path : supportedPaths()) {
+        for (const int n : {kFusedTopMinLength, 1 << 17, 1 << 19}) {
+            const std::vector<double> in = test::randomDoubles(n, n + 5);
+            for (const int sign : {1, -1}) {
+                std::vector<double> passes = in, fused = in;
+                complexFftOn(path, n, sign, passes.data());
+                complexFftFusedOn(path, n, sign, fused.data());
+                EXPECT_TRUE(sameBits(passes, fused))
+                    << fftPathName(path) << ", n " << n << ", sign " << sign;
+            }
+        }
+    }
+    const int n = 1 << 23;
+    const std::vector<double> in = test::randomDoubles(n, 23);
+    std::vector<double> one = in, two = in;
+    fftInverse(n, one.data());
+    WorkPool pool(2);
+    ActivePoolScope scope(&pool);
+    fftInverse(n, two.data());
+    EXPECT_TRUE(sameBits(one, two));
+}
+
 }  // namespace
 }  // namespace oskelon
