@@ -109,10 +109,71 @@ TEST_P(ReleasePathTest, SyntheticCoefficients) {
     }
 }
 
+// What a release must write for unscaled coefficients d (d[k] = c_k n/2 for k = 2..n, leading word
+// `lead` in d[1] and d[n+1], exponent 3): the base-radix digits of sum floor(c_k + 1/2) R^(n+1-k)
+// plus the leading word, from exact 128-bit integers with floor division.
+struct ExactRelease {
+    std::vector<int> words;
+    int exponent;
+};
+
+ExactRelease exactRelease(const std::vector<__int128>& rounded, int lead, int radix, int n) {
+    std::vector<int> expected(n + 2, 0);
+    __int128 carry = 0;
+    for (int k = n + 1; k >= 2; --k) {
+        const __int128 t = rounded[k] + carry;
+        __int128 q = t / radix;
+        if (t % radix < 0) q -= 1;
+        expected[k - 1] = static_cast<int>(t - q * radix);
+        carry = q;
+    }
+    const __int128 top = carry + lead;
+    EXPECT_GT(top, 0);
+    EXPECT_LT(top, static_cast<__int128>(radix) * radix);
+    int exponent = 3;
+    if (top < radix) {
+        expected[0] = static_cast<int>(top);
+    } else {  // one more word: everything moves down by one, the last word falls off
+        expected.insert(expected.begin() + 1, static_cast<int>(top % radix));
+        expected.pop_back();
+        expected[0] = static_cast<int>(top / radix);
+        exponent += 1;
+    }
+    return {expected, exponent};
+}
+
+// The array of a release whose coefficients are `coefficients` (index k = 2..n) plus the leading
+// word, and their rounded values.
+std::vector<double> releaseInput(const std::vector<double>& coefficients, int lead, int n,
+                                 std::vector<__int128>& rounded) {
+    const double scale = n * 0.5;
+    std::vector<double> d(n + 2, 0.0);
+    rounded.assign(n + 2, 0);
+    for (int k = 2; k <= n; ++k) {
+        d[k] = coefficients[k] * scale;
+        rounded[k] = static_cast<__int128>(std::floor(coefficients[k] + 0.5));
+    }
+    d[n + 1] = lead;
+    d[1] = lead * scale;
+    d[0] = 3;
+    return d;
+}
+
+void expectExactRelease(FftPath path, const std::vector<double>& coefficients, int lead, int radix,
+                        int n, const std::string& what) {
+    std::vector<__int128> rounded;
+    const std::vector<double> d = releaseInput(coefficients, lead, n, rounded);
+    const ExactRelease expected = exactRelease(rounded, lead, radix, n);
+    const Released fast = release(path, n + 2, radix, n, d);
+    EXPECT_EQ(fast.words, expected.words) << what;
+    EXPECT_EQ(fast.sign, 1) << what;
+    EXPECT_EQ(fast.exponent, expected.exponent) << what;
+}
+
 // Coefficients with any fractional part, exact halves included, released on a path whose carries
 // are formed in integers: the words must be the base-radix digits of the coefficients rounded
-// half up, computed here with 128-bit integers. The second coefficient dominates, so the carry out
-// of word 1 is positive, and with the leading word it gives one or two leading words.
+// half up. The second coefficient dominates, so the carry out of word 1 is positive, and with the
+// leading word it gives one or two leading words.
 TEST_P(ReleasePathTest, IntegerCarriesGiveTheExactDigitsOfTheRoundedCoefficients) {
     if (GetParam() == FftPath::Sse2) GTEST_SKIP() << "the sse2 path releases with the reference";
     std::mt19937_64 gen(99);
@@ -121,49 +182,38 @@ TEST_P(ReleasePathTest, IntegerCarriesGiveTheExactDigitsOfTheRoundedCoefficients
         const double R2 = static_cast<double>(radix) * radix;
         std::uniform_real_distribution<double> coef(-4 * R2, 4 * R2);
         for (int n = 4; n <= (1 << 14); n *= 4) {
-            const double scale = n * 0.5;
-            std::vector<double> d(n + 2, 0.0);
-            std::vector<__int128> rounded(n + 2, 0);
+            std::vector<double> c(n + 1, 0.0);
             for (int k = 2; k <= n; ++k) {
-                double c = std::floor(k == 2 ? 4 * R2 + std::fabs(coef(gen)) : coef(gen));
+                c[k] = std::floor(k == 2 ? 4 * R2 + std::fabs(coef(gen)) : coef(gen));
                 const int kind = static_cast<int>(frac(gen) * 4);
-                c += kind == 0 ? 0.5 : kind == 1 ? -0.5 : kind == 2 ? 0.0 : frac(gen) - 0.5;
-                d[k] = c * scale;
-                rounded[k] = static_cast<__int128>(std::floor(c + 0.5));
+                c[k] += kind == 0 ? 0.5 : kind == 1 ? -0.5 : kind == 2 ? 0.0 : frac(gen) - 0.5;
             }
             const int lead = 1 + static_cast<int>(frac(gen) * (radix - 2));  // below radix - 0.5
-            d[n + 1] = lead;
-            d[1] = lead * scale;
-            d[0] = 3;
+            expectExactRelease(GetParam(), c, lead, radix, n,
+                               "radix " + std::to_string(radix) + ", n " + std::to_string(n));
+        }
+    }
+}
 
-            // Exact digits of sum rounded[k] R^(n+1-k) plus the leading word, floor division.
-            std::vector<int> expected(n + 2, 0);
-            __int128 carry = 0;
-            for (int k = n + 1; k >= 2; --k) {
-                const __int128 t = rounded[k] + carry;
-                __int128 q = t / radix;
-                if (t % radix < 0) q -= 1;
-                expected[k - 1] = static_cast<int>(t - q * radix);
-                carry = q;
+// A long release runs its chain in two halves joined by a carry fix-up: a carry (or a borrow) out
+// of the less significant half must ripple through every word of the other, here words of
+// radix-1 (or 0) from the join up to word 1, at odd and even lengths around where the halves
+// start.
+TEST_P(ReleasePathTest, CarriesRippleAcrossTheWholeChain) {
+    if (GetParam() == FftPath::Sse2) GTEST_SKIP() << "the sse2 path releases with the reference";
+    const int radix = 10000;
+    for (const int n : {1 << 10, 1 << 11, 1 << 14}) {
+        for (const int sign : {1, -1}) {
+            // Every coefficient radix-1 (or 0) except the last one, which carries +1 (or -1)
+            // into the one above it: all words become 0 (or radix-1) and the carry reaches word 1.
+            for (const int last : {n, n - 1}) {
+                std::vector<double> c(n + 1, sign > 0 ? radix - 1.0 : 0.0);
+                for (int k = last + 1; k <= n; ++k) c[k] = 0.0;
+                c[last] = sign > 0 ? radix + 0.3 : -radix - 0.3;
+                expectExactRelease(GetParam(), c, 5, radix, n,
+                                   "n " + std::to_string(n) + ", sign " + std::to_string(sign) +
+                                       ", last " + std::to_string(last));
             }
-            const __int128 top = carry + lead;
-            ASSERT_GT(top, 0);
-            ASSERT_LT(top, static_cast<__int128>(radix) * radix);
-            int exponent = 3;
-            if (top < radix) {
-                expected[0] = static_cast<int>(top);
-            } else {  // one more word: everything moves down by one, the last word falls off
-                expected.insert(expected.begin() + 1, static_cast<int>(top % radix));
-                expected.pop_back();
-                expected[0] = static_cast<int>(top / radix);
-                exponent += 1;
-            }
-
-            const Released fast = release(GetParam(), n + 2, radix, n, d);
-            const std::string what = "radix " + std::to_string(radix) + ", n " + std::to_string(n);
-            EXPECT_EQ(fast.words, expected) << what;
-            EXPECT_EQ(fast.sign, 1) << what;
-            EXPECT_EQ(fast.exponent, exponent) << what;
         }
     }
 }
