@@ -92,61 +92,59 @@ struct Complex {
     hi = {hi.re + yr, hi.im - yi};
 }
 
-// Each loop: which of its arrays it reads and writes, and what it does to one pair's values
-// (lo[k], hi[k] of array k).
-template <int Arrays>
+// Array b := a * b at both positions of a pair.
+[[gnu::always_inline]] inline void multiplyInto(Complex* lo, Complex* hi, int a, int b) {
+    lo[b] = mul(lo[a], lo[b]);
+    hi[b] = mul(hi[a], hi[b]);
+}
+
+// Array b := a^2 at both positions of a pair.
+[[gnu::always_inline]] inline void squareInto(Complex* lo, Complex* hi, int a, int b) {
+    lo[b] = sqr(lo[a]);
+    hi[b] = sqr(hi[a]);
+}
+
+// Each loop: how many arrays it takes, which of them it reads and writes (bit k: array k), and
+// what it does to one pair's values (lo[k] at j, hi[k] at n-j of array k).
+template <int Arrays, unsigned Reads, unsigned Writes>
 struct Loop {
     static constexpr int kArrays = Arrays;
+    static constexpr bool reads(int k) { return (Reads >> k & 1u) != 0; }
+    static constexpr bool writes(int k) { return (Writes >> k & 1u) != 0; }
 };
 
-struct MultiplyIntoUnsplit : Loop<2> {
-    static constexpr bool kReads[] = {true, true};
-    static constexpr bool kWrites[] = {false, true};
+struct MultiplyIntoUnsplit : Loop<2, 0b11, 0b10> {
     [[gnu::always_inline]] static void pair(double wr, double wi, Complex* lo, Complex* hi) {
         split(wr, wi, lo[1], hi[1]);
-        lo[1] = mul(lo[0], lo[1]);
-        hi[1] = mul(hi[0], hi[1]);
+        multiplyInto(lo, hi, 0, 1);
         merge(wr, wi, lo[1], hi[1]);
     }
 };
 
-struct SplitAndMultiplyInto : Loop<2> {
-    static constexpr bool kReads[] = {true, true};
-    static constexpr bool kWrites[] = {true, true};
+struct SplitAndMultiplyInto : Loop<2, 0b11, 0b11> {
     [[gnu::always_inline]] static void pair(double wr, double wi, Complex* lo, Complex* hi) {
         split(wr, wi, lo[0], hi[0]);
-        split(wr, wi, lo[1], hi[1]);
-        lo[1] = mul(lo[0], lo[1]);
-        hi[1] = mul(hi[0], hi[1]);
+        MultiplyIntoUnsplit::pair(wr, wi, lo, hi);
+    }
+};
+
+struct MultiplyIntoKept : Loop<2, 0b11, 0b11> {
+    [[gnu::always_inline]] static void pair(double wr, double wi, Complex* lo, Complex* hi) {
+        split(wr, wi, lo[0], hi[0]);
+        multiplyInto(lo, hi, 0, 1);
         merge(wr, wi, lo[1], hi[1]);
     }
 };
 
-struct MultiplyIntoKept : Loop<2> {
-    static constexpr bool kReads[] = {true, true};
-    static constexpr bool kWrites[] = {true, true};
-    [[gnu::always_inline]] static void pair(double wr, double wi, Complex* lo, Complex* hi) {
-        split(wr, wi, lo[0], hi[0]);
-        lo[1] = mul(lo[0], lo[1]);
-        hi[1] = mul(hi[0], hi[1]);
-        merge(wr, wi, lo[1], hi[1]);
-    }
-};
-
-struct MultiplyKeep : Loop<2> {
-    static constexpr bool kReads[] = {true, true};
-    static constexpr bool kWrites[] = {true, true};
+struct MultiplyKeep : Loop<2, 0b11, 0b11> {
     [[gnu::always_inline]] static void pair(double wr, double wi, Complex* lo, Complex* hi) {
         split(wr, wi, lo[0], hi[0]);
         split(wr, wi, lo[1], hi[1]);
-        lo[1] = mul(lo[0], lo[1]);
-        hi[1] = mul(hi[0], hi[1]);
+        multiplyInto(lo, hi, 0, 1);
     }
 };
 
-struct MultiplyAccumulate : Loop<3> {
-    static constexpr bool kReads[] = {true, true, true};
-    static constexpr bool kWrites[] = {false, false, true};
+struct MultiplyAccumulate : Loop<3, 0b111, 0b100> {
     [[gnu::always_inline]] static void pair(double wr, double wi, Complex* lo, Complex* hi) {
         split(wr, wi, lo[1], hi[1]);
         lo[2] = add(lo[2], mul(lo[0], lo[1]));
@@ -155,34 +153,25 @@ struct MultiplyAccumulate : Loop<3> {
     }
 };
 
-struct Square : Loop<1> {
-    static constexpr bool kReads[] = {true};
-    static constexpr bool kWrites[] = {true};
+struct Square : Loop<1, 0b1, 0b1> {
     [[gnu::always_inline]] static void pair(double wr, double wi, Complex* lo, Complex* hi) {
         split(wr, wi, lo[0], hi[0]);
-        lo[0] = sqr(lo[0]);
-        hi[0] = sqr(hi[0]);
+        squareInto(lo, hi, 0, 0);
         merge(wr, wi, lo[0], hi[0]);
     }
 };
 
-struct SquareInto : Loop<2> {
-    static constexpr bool kReads[] = {true, false};
-    static constexpr bool kWrites[] = {true, true};
+struct SquareInto : Loop<2, 0b01, 0b11> {
     [[gnu::always_inline]] static void pair(double wr, double wi, Complex* lo, Complex* hi) {
         split(wr, wi, lo[0], hi[0]);
-        lo[1] = sqr(lo[0]);
-        hi[1] = sqr(hi[0]);
+        squareInto(lo, hi, 0, 1);
         merge(wr, wi, lo[1], hi[1]);
     }
 };
 
-struct SquareKept : Loop<1> {
-    static constexpr bool kReads[] = {true};
-    static constexpr bool kWrites[] = {true};
+struct SquareKept : Loop<1, 0b1, 0b1> {
     [[gnu::always_inline]] static void pair(double wr, double wi, Complex* lo, Complex* hi) {
-        lo[0] = sqr(lo[0]);
-        hi[0] = sqr(hi[0]);
+        squareInto(lo, hi, 0, 0);
         merge(wr, wi, lo[0], hi[0]);
     }
 };
@@ -198,14 +187,14 @@ void pairsReference(int n, int first, int end, double* const* x) {
             const int j = span.top - 2 - 2 * m;
             Complex lo[L::kArrays], hi[L::kArrays];
             for (int k = 0; k < L::kArrays; ++k) {
-                if (L::kReads[k]) {
+                if (L::reads(k)) {
                     lo[k] = {x[k][j], x[k][j + 1]};
                     hi[k] = {x[k][n - j], x[k][n - j + 1]};
                 }
             }
             L::pair(v.curR, v.curI, lo, hi);
             for (int k = 0; k < L::kArrays; ++k) {
-                if (L::kWrites[k]) {
+                if (L::writes(k)) {
                     x[k][j] = lo[k].re;
                     x[k][j + 1] = lo[k].im;
                     x[k][n - j] = hi[k].re;
@@ -340,7 +329,7 @@ struct PairLanes {
                 const double* wr = t.r[segment - group];
                 const double* wi = t.i[segment - group];
                 for (int k = 0; k < L::kArrays; ++k) {
-                    if (L::kReads[k]) loadSegment(x[k], n, span, v[k]);
+                    if (L::reads(k)) loadSegment(x[k], n, span, v[k]);
                 }
                 const int last = span.count - 1;
                 for (int m = 0; m < span.count; ++m) {
@@ -358,7 +347,7 @@ struct PairLanes {
                     }
                 }
                 for (int k = 0; k < L::kArrays; ++k) {
-                    if (L::kWrites[k]) storeSegment(v[k], n, span, x[k]);
+                    if (L::writes(k)) storeSegment(v[k], n, span, x[k]);
                 }
             }
         }
