@@ -146,8 +146,10 @@ int runJob(const RunSettings& settings) {
     }
 
     if (interrupted) {
-        host.detachJob();
+        // Stop first, then silence the job: a record or pi.dat written before the stop has had
+        // its line shown, and none is written after it, so nothing is left unannounced.
         stop.requestStop();
+        host.detachJob();
         host.printMessage(kStopMessage);
         worker.join();
         host.workingSet().releaseAll();
