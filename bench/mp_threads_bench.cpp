@@ -4,7 +4,9 @@
 //
 // step: release (mpFromDoubles on the active path), conversion (mpToDoubles of a whole number),
 // add (mpAdd with out = the smaller operand, shifted by half the words, as the products call it),
-// mul (mpMul: four forward and two inverse transforms, two releases and an addition). The
+// mul (mpMul: four forward and two inverse transforms, two releases and an addition), halve
+// (mpHalve in place), mulsmall (mpMulSmall by 3 in place), sub (mpSub of two numbers that agree in
+// their first half, as the Newton steps and the means call it). The
 // threads = 1 rows run without a pool, as the classic run does. The speedup of a step is the
 // ratio of its 1 and 2 rows.
 #include <benchmark/benchmark.h>
@@ -30,7 +32,7 @@ using oskelon::bench::randomNumber;
 
 using oskelon::MpNumber;
 
-enum class Step { Release, Conversion, Add, Mul };
+enum class Step { Release, Conversion, Add, Mul, Halve, MulSmall, Sub };
 
 void stepBench(benchmark::State& state, Step step) {
     const int n = 1 << state.range(0);
@@ -44,6 +46,10 @@ void stepBench(benchmark::State& state, Step step) {
     randomNumber(a, count, 1, 0);
     randomNumber(b, count, 2, -(n / 2));
     std::vector<double> A1(n + 2), A2(n + 2), A3(n + 2), product(n + 2);
+    if (step == Step::Sub) {  // work: a with its second half changed
+        randomNumber(work, count, 3, 0);
+        std::copy_n(a.p->words(), count / 2, work.p->words());
+    }
     if (step == Step::Release) {
         oskelon::mpToDoubles(count, kRadix, n, 0, *a.p, A1.data());
         oskelon::mpToDoubles(count, kRadix, n, 0, *b.p, product.data());
@@ -68,6 +74,20 @@ void stepBench(benchmark::State& state, Step step) {
                 state.ResumeTiming();
                 oskelon::mpAdd(count, kRadix, *out.p, *a.p, *out.p);
                 break;
+            case Step::Halve:
+                oskelon::mpHalve(count, kRadix, *a.p, *a.p);
+                break;
+            case Step::MulSmall:
+                state.PauseTiming();
+                std::copy_n(b.p->words(), count, out.p->words());
+                out.p->sign = b.p->sign;
+                out.p->exponent = b.p->exponent;
+                state.ResumeTiming();
+                oskelon::mpMulSmall(count, kRadix, *out.p, 3, *out.p);
+                break;
+            case Step::Sub:
+                oskelon::mpSub(count, kRadix, *a.p, *work.p, *out.p);
+                break;
             case Step::Mul:
                 oskelon::mpMul(count, kRadix, *a.p, *b.p, *out.p, *work.p, n, A1.data(), A2.data(),
                                A3.data());
@@ -82,10 +102,11 @@ void stepBench(benchmark::State& state, Step step) {
 }
 
 int registerAll() {
-    const std::pair<const char*, Step> steps[] = {{"BM_MpThreads/release", Step::Release},
-                                                  {"BM_MpThreads/conversion", Step::Conversion},
-                                                  {"BM_MpThreads/add", Step::Add},
-                                                  {"BM_MpThreads/mul", Step::Mul}};
+    const std::pair<const char*, Step> steps[] = {
+        {"BM_MpThreads/release", Step::Release}, {"BM_MpThreads/conversion", Step::Conversion},
+        {"BM_MpThreads/add", Step::Add},         {"BM_MpThreads/mul", Step::Mul},
+        {"BM_MpThreads/halve", Step::Halve},     {"BM_MpThreads/mulsmall", Step::MulSmall},
+        {"BM_MpThreads/sub", Step::Sub}};
     for (const auto& [name, step] : steps) {
         auto* b = benchmark::RegisterBenchmark(
             name, [step = step](benchmark::State& s) { stepBench(s, step); });

@@ -12,6 +12,7 @@
 // after reading every operand word at or before that position, so out may be a.
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "mp/elementary.h"
 #include "mp/word_blocks.h"
@@ -53,18 +54,62 @@ std::int32_t mulSmallSpread(int wordCount, int radix, const std::int16_t* aw, st
     return static_cast<std::int32_t>(carry);
 }
 
+// The loop of mpMulSmall as four chains side by side, each over a quarter of the words from carry
+// 0, joined as in mulSmallSpread: the chains do not wait for each other, so the latency of a
+// word's reciprocal step is paid once for four words. Gives the serial loop's words and carry.
+constexpr int kMulSmallChainsFrom = 1024;
+
+std::int32_t mulSmallFourChains(int wordCount, int radix, const std::int16_t* aw, std::int16_t* ow,
+                                double absM, double dRadix, double invRadix) {
+    const int s = wordCount / 4;  // blocks 0, 1 and 2 of s words; block 3 the rest
+    std::int32_t c[4] = {0, 0, 0, 0};
+    c[3] = mulSmallWords(aw, ow, 4 * s, wordCount, absM, dRadix, invRadix, 0);
+    for (int i = s - 1; i >= 0; --i) {
+        for (int b = 0; b < 4; ++b) {
+            const int j = b * s + i;
+            const double t = aw[j] * absM + c[b] + 0.5;
+            c[b] = static_cast<std::int32_t>(t * invRadix);
+            ow[j] = static_cast<std::int16_t>(t - c[b] * dRadix);
+        }
+    }
+    std::int64_t carry = 0;
+    for (int b = 3; b >= 0; --b) {
+        const int end = b == 3 ? wordCount : (b + 1) * s;
+        carry = c[b] + detail::addCarryToWords(carry, radix, ow, b * s, end);
+    }
+    return static_cast<std::int32_t>(carry);
+}
+
 // Words lo .. hi-1 of a / 2 with an even radix: word m is (w + carry * radix) / 2, w the word that
 // lands there (a's word m, or m + 1 when the leading 1 moved down) and carry the lowest bit of
 // the word before it. `carry` is the carry into word lo and `last` the word landing on hi - 1, both
 // read by the caller before any block writes (out may be a, and a neighbour block writes those
 // positions).
+//
+// The words go through a copy in chunks, the word before the chunk first: a chunk is read before
+// any of its words is written, and the loop over the copy carries nothing from one word to the
+// next, so it runs in vector lanes.
 inline void halveWords(const std::int16_t* aw, std::int16_t* ow, int lo, int hi, int lead,
                        int radix, int carry, int last) {
-    for (int m = lo; m < hi; ++m) {
-        const int w = m + 1 == hi ? last : aw[m + lead];
-        const int t = w + carry * radix;
-        ow[m] = static_cast<std::int16_t>(t / 2);
-        carry = w & 1;
+    // A word plus radix stays below 2^15, so the sums are formed in 16-bit lanes.
+    constexpr int kChunk = 64;
+    const auto r = static_cast<std::uint16_t>(radix);
+    std::uint16_t w[kChunk + 1];
+    w[0] = static_cast<std::uint16_t>(carry);
+    int m = lo;
+    for (; m + kChunk < hi; m += kChunk) {  // never the word at hi - 1
+        std::memcpy(w + 1, aw + m + lead, sizeof w - sizeof w[0]);
+        for (int i = 0; i < kChunk; ++i) {
+            const auto sum = static_cast<std::uint16_t>(w[i + 1] + ((w[i] & 1) != 0 ? r : 0));
+            ow[m + i] = static_cast<std::int16_t>(sum >> 1);
+        }
+        w[0] = w[kChunk];
+    }
+    carry = w[0] & 1;
+    for (; m < hi; ++m) {
+        const int v = m + 1 == hi ? last : aw[m + lead];
+        ow[m] = static_cast<std::int16_t>((v + carry * radix) / 2);
+        carry = v & 1;
     }
 }
 
@@ -97,9 +142,13 @@ void mpMulSmall(int wordCount, int radix, const MpNumber& a, std::int32_t m, MpN
     std::int16_t* ow = out.words();
 
     // c < |m| throughout, so it fits a signed 32-bit integer even for m = -2^31.
-    std::int32_t c = detail::spreadWorthIt(wordCount, detail::kSpreadMulSmallFrom)
-                         ? mulSmallSpread(wordCount, radix, aw, ow, absM, dRadix, invRadix)
-                         : mulSmallWords(aw, ow, 0, wordCount, absM, dRadix, invRadix, 0);
+    std::int32_t c;
+    if (detail::spreadWorthIt(wordCount, detail::kSpreadMulSmallFrom))
+        c = mulSmallSpread(wordCount, radix, aw, ow, absM, dRadix, invRadix);
+    else if (wordCount >= kMulSmallChainsFrom)
+        c = mulSmallFourChains(wordCount, radix, aw, ow, absM, dRadix, invRadix);
+    else
+        c = mulSmallWords(aw, ow, 0, wordCount, absM, dRadix, invRadix, 0);
 
     // k = number of radix words the final carry occupies (0 for c = 0, 1 for 1 <= c < radix, ...).
     int k = 0;
@@ -190,16 +239,19 @@ void mpHalve(int wordCount, int radix, const MpNumber& a, MpNumber& out) {
 
     // With an even radix the remainder a word passes down is just its own lowest bit, so no
     // carry runs through the loop; each word is read before its slot is written (out may be a).
-    const bool even = radix % 2 == 0;
-    if (even && detail::spreadWorthIt(wordCount, detail::kSpreadHalveFrom)) {
+    if (radix % 2 == 0) {
         const int lead = aw[0] == 1 ? 1 : 0;
         const int carry = aw[wordCount - 1] & 1;  // read before any word is written
-        halveSpread(wordCount, radix, aw, ow, lead);
+        if (detail::spreadWorthIt(wordCount, detail::kSpreadHalveFrom))
+            halveSpread(wordCount, radix, aw, ow, lead);
+        else
+            halveWords(aw, ow, 0, wordCount - lead, lead, radix, lead, aw[wordCount - 1]);
         if (lead == 1) ow[wordCount - 1] = static_cast<std::int16_t>(carry * (radix / 2));
         out.exponent = aExponent - lead;
         out.sign = sign;
         return;
     }
+    // An odd radix passes down the remainder of the whole dividend.
     if (aw[0] == 1) {
         // The leading 1 moves into the next word as a carry of radix; the result starts one
         // word lower and its extra last word takes the final half, so nothing is lost.
@@ -208,7 +260,7 @@ void mpHalve(int wordCount, int radix, const MpNumber& a, MpNumber& out) {
             const int w = aw[m + 1];
             const int t = w + carry * radix;
             ow[m] = static_cast<std::int16_t>(t / 2);
-            carry = even ? w & 1 : t & 1;
+            carry = t & 1;
         }
         ow[wordCount - 1] = static_cast<std::int16_t>(carry * (radix / 2));
         out.exponent = aExponent - 1;
@@ -219,7 +271,7 @@ void mpHalve(int wordCount, int radix, const MpNumber& a, MpNumber& out) {
             const int w = aw[m];
             const int t = w + carry * radix;
             ow[m] = static_cast<std::int16_t>(t / 2);
-            carry = even ? w & 1 : t & 1;
+            carry = t & 1;
         }
         out.exponent = aExponent;
     }

@@ -326,55 +326,93 @@ Record expectedProduct(const OwnedNumber& a, std::int32_t m, int radix) {
     return cut(scaled(sign * mpq_class(carry), radix, a->exponent + k - wc + 1), radix, wc);
 }
 
+// mpMulSmall, mpDivSmall, mpHalve and mpRound on random operands, in place and into another
+// number.
+void checkSmallOps(int radix, int wc, int iterations) {
+    Operands gen(radix, wc);
+    for (int iter = 0; iter < iterations; ++iter) {
+        OwnedNumber a(wc), out(wc);
+        gen.fillRandom(a);
+        const mpq_class va = valueOf(a, radix);
+        const std::int32_t m = gen.multiplier();
+        SCOPED_TRACE(testing::Message() << "radix " << radix << " wc " << wc << " a "
+                                        << testing::PrintToString(recordOf(a)) << " m " << m);
+        const Record product = expectedProduct(a, m, radix);
+        mpMulSmall(wc, radix, *a, m, *out);
+        ASSERT_EQ(recordOf(out), product);
+        const Record quotient = cut(va / static_cast<long>(m), radix, wc);
+        ASSERT_EQ(mpDivSmall(wc, radix, *a, m, *out), 0);
+        ASSERT_EQ(recordOf(out), quotient);
+        const Record half = cut(va / 2, radix, wc);
+        mpHalve(wc, radix, *a, *out);
+        ASSERT_EQ(recordOf(out), half);
+        ASSERT_TRUE(out.guardIntact());
+
+        OwnedNumber alias = a;
+        mpMulSmall(wc, radix, *alias, m, *alias);
+        ASSERT_EQ(recordOf(alias), product);
+        alias = a;
+        mpDivSmall(wc, radix, *alias, m, *alias);
+        ASSERT_EQ(recordOf(alias), quotient);
+        alias = a;
+        mpHalve(wc, radix, *alias, *alias);
+        ASSERT_EQ(recordOf(alias), half);
+        ASSERT_TRUE(alias.guardIntact());
+
+        // Round half up on word k, exactly: floor(|a| / grid + 1/2) * grid.
+        const int k = gen.uniform(1, wc + 1);
+        Record rounded = recordOf(a);
+        if (k < wc && a->sign != 0) {
+            const long grid = a->exponent - (k - 1);
+            const mpq_class s = scaled(abs(va), radix, -grid) + mpq_class(1, 2);
+            mpz_class n;
+            mpz_fdiv_q(n.get_mpz_t(), s.get_num_mpz_t(), s.get_den_mpz_t());
+            rounded = cut(a->sign * scaled(mpq_class(n), radix, grid), radix, wc);
+        }
+        alias = a;
+        mpRound(wc, radix, k, *alias);
+        ASSERT_EQ(recordOf(alias), rounded) << "keepWords " << k;
+        ASSERT_TRUE(alias.guardIntact());
+    }
+}
+
 TEST(ElementarySmallOps, MatchExactArithmeticWithAliasing) {
     for (int radix : kRadices) {
-        for (int wc : kWordCounts) {
-            Operands gen(radix, wc);
-            for (int iter = 0; iter < 400; ++iter) {
-                OwnedNumber a(wc), out(wc);
-                gen.fillRandom(a);
-                const mpq_class va = valueOf(a, radix);
-                const std::int32_t m = gen.multiplier();
-                SCOPED_TRACE(testing::Message()
-                             << "radix " << radix << " wc " << wc << " a "
-                             << testing::PrintToString(recordOf(a)) << " m " << m);
-                const Record product = expectedProduct(a, m, radix);
-                mpMulSmall(wc, radix, *a, m, *out);
-                ASSERT_EQ(recordOf(out), product);
-                const Record quotient = cut(va / static_cast<long>(m), radix, wc);
-                ASSERT_EQ(mpDivSmall(wc, radix, *a, m, *out), 0);
-                ASSERT_EQ(recordOf(out), quotient);
-                const Record half = cut(va / 2, radix, wc);
-                mpHalve(wc, radix, *a, *out);
-                ASSERT_EQ(recordOf(out), half);
-                ASSERT_TRUE(out.guardIntact());
+        for (int wc : kWordCounts) checkSmallOps(radix, wc, 400);
+    }
+}
 
-                OwnedNumber alias = a;
-                mpMulSmall(wc, radix, *alias, m, *alias);
-                ASSERT_EQ(recordOf(alias), product);
-                alias = a;
-                mpDivSmall(wc, radix, *alias, m, *alias);
-                ASSERT_EQ(recordOf(alias), quotient);
-                alias = a;
-                mpHalve(wc, radix, *alias, *alias);
-                ASSERT_EQ(recordOf(alias), half);
-                ASSERT_TRUE(alias.guardIntact());
-
-                // Round half up on word k, exactly: floor(|a| / grid + 1/2) * grid.
-                const int k = gen.uniform(1, wc + 1);
-                Record rounded = recordOf(a);
-                if (k < wc && a->sign != 0) {
-                    const long grid = a->exponent - (k - 1);
-                    const mpq_class s = scaled(abs(va), radix, -grid) + mpq_class(1, 2);
-                    mpz_class n;
-                    mpz_fdiv_q(n.get_mpz_t(), s.get_num_mpz_t(), s.get_den_mpz_t());
-                    rounded = cut(a->sign * scaled(mpq_class(n), radix, grid), radix, wc);
-                }
-                alias = a;
-                mpRound(wc, radix, k, *alias);
-                ASSERT_EQ(recordOf(alias), rounded) << "keepWords " << k;
-                ASSERT_TRUE(alias.guardIntact());
-            }
+// Long numbers take the chunked and multi-chain word loops: halving in chunks of words, the
+// product by an integer in four chains joined by their carries (runs of radix - 1 carry across
+// the joins), and the comparison that passes over equal leading words in chunks. The lengths put
+// chunk and block edges on every side of the last word.
+TEST(ElementarySmallOps, LongNumbersMatchExactArithmetic) {
+    for (int radix : {10, 10000}) {
+        for (int wc : {65, 130, 1024, 1031, 4103}) checkSmallOps(radix, wc, 12);
+    }
+    const int wc = 1031;
+    // 33...34 times 3 is 100...02: the carry of the last word ripples through every block.
+    for (int count : {1024, wc}) {
+        OwnedNumber a(count), out(count);
+        a->sign = 1;
+        for (int j = 0; j < count; ++j) a[j] = 3333;
+        a[count - 1] = 3334;
+        mpMulSmall(count, 10000, *a, 3, *out);
+        EXPECT_EQ(recordOf(out), expectedProduct(a, 3, 10000)) << count << " words";
+    }
+    Operands gen(10000, wc);
+    for (int same : {0, 1, 63, 64, 65, 127, 128, 129, 1000, 1030, 1031}) {
+        for (int iter = 0; iter < 4; ++iter) {
+            OwnedNumber a(wc), b(wc);
+            gen.fill(a, 1, 2);
+            b = a;
+            if (same < wc) b[same] = static_cast<std::int16_t>(a[same] == 0 ? 1 : a[same] - 1);
+            for (int j = same + 1; j < wc; ++j)
+                b[j] = static_cast<std::int16_t>(gen.uniform(0, 9999));
+            const int expected = cmp(valueOf(a, 10000), valueOf(b, 10000));
+            SCOPED_TRACE(testing::Message() << "equal words " << same);
+            EXPECT_EQ(mpCompareMagnitude(wc, *a, *b), (expected > 0) - (expected < 0));
+            EXPECT_EQ(mpCompareMagnitude(wc, *b, *a), (expected < 0) - (expected > 0));
         }
     }
 }
