@@ -33,11 +33,16 @@ TEST(WorkPool, EveryPartRunsExactlyOnce) {
     }
 }
 
-// The first part fails at once while the others sleep: the parts already started on the other
-// threads must have returned before the failure is rethrown, and the rest are never started. (Far
-// more parts than could start while one thread throws: under Wine a sleep of 200 us can last a
-// whole timer tick, so the other threads do not run through them meanwhile.)
+// The first part fails at once while the others take 200 us each: the parts already started on
+// the other threads must have returned before the failure is rethrown, and the rest are never
+// started. The other parts wait on the clock rather than sleep (under Wine a short sleep may
+// return at once), and one exception is thrown before the run, since a process's first throw can
+// take milliseconds (the unwinder sets itself up) while the other threads run through parts.
 TEST(WorkPool, AFailureIsRethrownAfterTheStartedPartsReturn) {
+    try {
+        throw std::runtime_error("warm-up");
+    } catch (const std::runtime_error&) {
+    }
     WorkPool pool(3);
     constexpr int kParts = 1000;
     std::atomic<int> running{0}, started{0};
@@ -50,7 +55,9 @@ TEST(WorkPool, AFailureIsRethrownAfterTheStartedPartsReturn) {
                 --running;
                 throw std::runtime_error("part 0");
             }
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
+            const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(200);
+            while (std::chrono::steady_clock::now() < until) {
+            }
             --running;
         });
     } catch (const std::runtime_error& e) {
