@@ -15,6 +15,8 @@
 // CPU does not offer falls back to the best one it does.
 #pragma once
 
+#include "fft/stage_kernels.h"
+
 namespace oskelon {
 
 enum class FftPath { Scalar, Sse2, Avx2, Avx512 };
@@ -45,12 +47,15 @@ struct FftStages {
     // leavesTwisted of complex_fft.h in the scalar path).
     void (*leavesPlain)(int n, double* block);
     void (*leavesTwisted)(int n, double* block);
-    // The same stages on seed blocks [first, end) (stageSeedBlocks in stage_kernels.h) and the
-    // same permutations in parts (bitReversePart in complex_fft.h), for a transform on several
-    // threads; each part computes its elements exactly as the whole call does.
-    void (*quarterStagePart)(int n, double* block, int first, int end);
-    void (*quarterStageConjPart)(int n, double* block, int first, int end);
-    void (*twistedQuarterStagePart)(int n, double* block, int first, int end);
+    // The same stages on seed blocks [first, end) with the stage's angle evaluated by the caller
+    // (stageSeedBlocks and StageAngle in stage_kernels.h), and the same permutations in parts
+    // (bitReversePart in complex_fft.h); each part computes its elements exactly as the whole
+    // call does. The recursion does every stage through these, with each length's angle
+    // evaluated once per transform.
+    void (*quarterStagePart)(int n, double* block, int first, int end, const StageAngle& angle);
+    void (*quarterStageConjPart)(int n, double* block, int first, int end, const StageAngle& angle);
+    void (*twistedQuarterStagePart)(int n, double* block, int first, int end,
+                                    const StageAngle& angle);
     void (*bitReversePart)(int n, double* data, int part, int parts);
     void (*bitReverseConjPart)(int n, double* data, int part, int parts);
 };

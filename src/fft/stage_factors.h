@@ -56,10 +56,7 @@ inline void leap(TwistedFactors<Z>& older, const TwistedFactors<Z>& newer, doubl
     leap(older.v4, newer.v4, ss3);
 }
 
-// The angle quantities of one stage call: delta = (pi/2)/divisor with the stored pi/2, divisor
-// n/4 in the plain stages and n/2 in the twisted one; theta = 2*delta is the step between
-// neighbouring points, so the base sequence is e^(ik theta) (2 pi/M or pi/M per point, M = n/2).
-// The sines and cosines are correctly rounded (roundedSinCos): the same bits on every platform.
+// A stage's step angle (StageAngle) with its triple-angle step as a complex value Z.
 template <class Z>
 struct StepAngle {
     double delta;
@@ -68,16 +65,8 @@ struct StepAngle {
     Z step3;        // (cos 3theta, -sin 3theta)
     double ss3;     // -2 sin 3theta, sigma of the conjugated triple-angle sequences
 
-    explicit StepAngle(int divisor) {
-        delta = detail::kHalfPi / static_cast<double>(divisor);
-        const double theta = delta + delta;
-        const SinCos t = roundedSinCos(theta);
-        c1 = t.cos;
-        s1 = t.sin;
-        ss = s1 + s1;
-        step3 = tripleConj(Z{c1, s1});
-        ss3 = step3.im + step3.im;
-    }
+    explicit StepAngle(const StageAngle& a)
+        : delta(a.delta), c1(a.c1), s1(a.s1), ss(a.ss), step3{a.c3, a.s3}, ss3(a.ss3) {}
 
     // The base sequence at K (even member) and K+1 (odd member), K > 0.
     void seed(int K, Z& even, Z& odd) const {

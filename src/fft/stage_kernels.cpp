@@ -69,11 +69,12 @@ inline void plainMirror(double* p, int q, Cx w, Cx w3c) {
 // point of the current pair, odd members at the odd one. Seed blocks [first, end) (see
 // stageSeedBlocks); point 0 with the first block, the middle points after the last.
 template <bool Conj>
-void plainStage(int n, double* z, int first, int end) {
+void plainStage(int n, double* z, int first, int end, const StageAngle& angle) {
+    OSKELON_ASSERT(angle.divisor == n >> 2);
     const int m = n >> 3;  // points per quarter, >= 8
     const int q = n >> 2;  // doubles per quarter
     const int half = m >> 1;
-    const StepAngle a(n >> 2);
+    const StepAngle a(angle);
 
     if (first == 0) {
         const Quad r = detail::plain4(loadIn<Conj>(z), loadIn<Conj>(z + q), loadIn<Conj>(z + 2 * q),
@@ -153,11 +154,12 @@ inline void twistedMirror(double* p, int q, const TwistedFactors& f) {
 }
 
 // alpha = e^(i pi/(n/2)); step theta = pi/(n/2). Seed blocks [first, end) as in plainStage.
-void twistedStage(int n, double* z, int first, int end) {
+void twistedStage(int n, double* z, int first, int end, const StageAngle& angle) {
+    OSKELON_ASSERT(angle.divisor == n >> 1);
     const int m = n >> 3;
     const int q = n >> 2;
     const int half = m >> 1;
-    const StepAngle a(n >> 1);
+    const StepAngle a(angle);
 
     if (first == 0) {
         const Quad r = detail::twisted4(detail::load(z), detail::load(z + q),
@@ -207,31 +209,46 @@ void twistedStage(int n, double* z, int first, int end) {
 
 }  // namespace
 
+StageAngle stageAngle(int divisor) {
+    StageAngle a;
+    a.divisor = divisor;
+    a.delta = detail::kHalfPi / static_cast<double>(divisor);
+    const SinCos t = roundedSinCos(a.delta + a.delta);
+    a.c1 = t.cos;
+    a.s1 = t.sin;
+    a.ss = a.s1 + a.s1;
+    const Cx step3 = tripleConj(Cx{a.c1, a.s1});
+    a.c3 = step3.re;
+    a.s3 = step3.im;
+    a.ss3 = a.s3 + a.s3;
+    return a;
+}
+
 void quarterStage(int n, double* block) {
-    plainStage<false>(n, block, 0, stageSeedBlocks(n));
+    plainStage<false>(n, block, 0, stageSeedBlocks(n), plainStageAngle(n));
 }
 
 void quarterStageConj(int n, double* block) {
-    plainStage<true>(n, block, 0, stageSeedBlocks(n));
+    plainStage<true>(n, block, 0, stageSeedBlocks(n), plainStageAngle(n));
 }
 
 void twistedQuarterStage(int n, double* block) {
-    twistedStage(n, block, 0, stageSeedBlocks(n));
+    twistedStage(n, block, 0, stageSeedBlocks(n), twistedStageAngle(n));
 }
 
-void quarterStagePart(int n, double* block, int first, int end) {
+void quarterStagePart(int n, double* block, int first, int end, const StageAngle& angle) {
     OSKELON_ASSERT(0 <= first && first < end && end <= stageSeedBlocks(n));
-    plainStage<false>(n, block, first, end);
+    plainStage<false>(n, block, first, end, angle);
 }
 
-void quarterStageConjPart(int n, double* block, int first, int end) {
+void quarterStageConjPart(int n, double* block, int first, int end, const StageAngle& angle) {
     OSKELON_ASSERT(0 <= first && first < end && end <= stageSeedBlocks(n));
-    plainStage<true>(n, block, first, end);
+    plainStage<true>(n, block, first, end, angle);
 }
 
-void twistedQuarterStagePart(int n, double* block, int first, int end) {
+void twistedQuarterStagePart(int n, double* block, int first, int end, const StageAngle& angle) {
     OSKELON_ASSERT(0 <= first && first < end && end <= stageSeedBlocks(n));
-    twistedStage(n, block, first, end);
+    twistedStage(n, block, first, end, angle);
 }
 
 }  // namespace oskelon

@@ -445,11 +445,12 @@ inline int plainRuns(double* z, int q, int m, int k, int end, int used, Chain& c
 // points after the last. Which blocks share a chain does not change a bit: each block's lanes step
 // from its own seed.
 template <int W, bool Conj>
-void plainStage(int n, double* z, int firstBlock, int endBlock) {
+void plainStage(int n, double* z, int firstBlock, int endBlock, const StageAngle& angle) {
+    OSKELON_ASSERT(angle.divisor == n >> 2);
     const int m = n >> 3;
     const int q = n >> 2;
     const int half = m >> 1;
-    const StepAngle a(n >> 2);
+    const StepAngle a(angle);
 
     if (firstBlock == 0) {
         const Cs pa = ldIn<1, Conj>(z), pb = ldIn<1, Conj>(z + q);
@@ -601,11 +602,12 @@ inline int twistedRuns(double* z, int q, int m, int k, int end, int used, Chain&
 
 // Seed blocks [firstBlock, endBlock), as in plainStage.
 template <int W>
-void twistedStage(int n, double* z, int firstBlock, int endBlock) {
+void twistedStage(int n, double* z, int firstBlock, int endBlock, const StageAngle& angle) {
+    OSKELON_ASSERT(angle.divisor == n >> 1);
     const int m = n >> 3;
     const int q = n >> 2;
     const int half = m >> 1;
-    const StepAngle a(n >> 1);
+    const StepAngle a(angle);
 
     // Point 0: factors 1, eps, 1, eps^3 (the reference's twisted4 without factors).
     if (firstBlock == 0) {
@@ -715,30 +717,30 @@ void twistedStage(int n, double* z, int firstBlock, int endBlock) {
 
 template <int W>
 void quarterStageW(int n, double* block) {
-    plainStage<W, false>(n, block, 0, stageSeedBlocks(n));
+    plainStage<W, false>(n, block, 0, stageSeedBlocks(n), plainStageAngle(n));
 }
 template <int W>
 void quarterStageConjW(int n, double* block) {
-    plainStage<W, true>(n, block, 0, stageSeedBlocks(n));
+    plainStage<W, true>(n, block, 0, stageSeedBlocks(n), plainStageAngle(n));
 }
 template <int W>
 void twistedStageW(int n, double* block) {
-    twistedStage<W>(n, block, 0, stageSeedBlocks(n));
+    twistedStage<W>(n, block, 0, stageSeedBlocks(n), twistedStageAngle(n));
 }
 template <int W>
-void quarterStagePartW(int n, double* block, int first, int end) {
+void quarterStagePartW(int n, double* block, int first, int end, const StageAngle& angle) {
     OSKELON_ASSERT(0 <= first && first < end && end <= stageSeedBlocks(n));
-    plainStage<W, false>(n, block, first, end);
+    plainStage<W, false>(n, block, first, end, angle);
 }
 template <int W>
-void quarterStageConjPartW(int n, double* block, int first, int end) {
+void quarterStageConjPartW(int n, double* block, int first, int end, const StageAngle& angle) {
     OSKELON_ASSERT(0 <= first && first < end && end <= stageSeedBlocks(n));
-    plainStage<W, true>(n, block, first, end);
+    plainStage<W, true>(n, block, first, end, angle);
 }
 template <int W>
-void twistedStagePartW(int n, double* block, int first, int end) {
+void twistedStagePartW(int n, double* block, int first, int end, const StageAngle& angle) {
     OSKELON_ASSERT(0 <= first && first < end && end <= stageSeedBlocks(n));
-    twistedStage<W>(n, block, first, end);
+    twistedStage<W>(n, block, first, end, angle);
 }
 
 }  // namespace

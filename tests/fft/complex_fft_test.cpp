@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "fft/fft_oracle.h"
+#include "fft/fft_path.h"
 
 namespace oskelon {
 namespace {
@@ -82,6 +83,48 @@ TEST(ComplexFft, DirectionsAreExactMirrorImages) {
             backwards[2 * k + 1] = fwd[2 * ((N - k) % N) + 1];
         }
         EXPECT_EQ(firstBitDifference(inv, backwards), -1) << "n = " << n;
+    }
+}
+
+// The block transforms as the recursion defines them, every stage a whole call that evaluates its
+// own step angle: P (or T) of a block is its plain (or twisted) stage, then P, T, P and P (or T)
+// on its quarters, down to the fixed kernels of 64- and 128-double blocks.
+void blockTwin(const FftStages& s, int n, double* b, bool twisted) {
+    (twisted ? s.twistedQuarterStage : s.quarterStage)(n, b);
+    if (n <= 128) {
+        (twisted ? s.leavesTwisted : s.leavesPlain)(n, b);
+        return;
+    }
+    const int q = n / 4;
+    for (int i = 0; i < 4; ++i) blockTwin(s, q, b + i * q, i == 1 || (i == 3 && twisted));
+}
+
+// The transform evaluates each length's step angle once and hands it to all the stages of that
+// length; the bits must be those of the stages evaluating it themselves, on every path, in both
+// directions, for leaves, finishers, one and several levels of recursion and the fused top levels.
+TEST(ComplexFft, SharedStepAnglesGiveTheBitsOfTheWholeStages) {
+    for (FftPath path : kAllFftPaths) {
+        if (!fftPathSupported(path)) continue;
+        const FftStages& s = fftStages(path);
+        for (int n = 64; n <= (1 << 16); n *= 2) {
+            for (int sign : {+1, -1}) {
+                const std::vector<double> x = test::randomDoubles(n, 7 * n + sign);
+                std::vector<double> twin = x, got = x, fused = x;
+                (sign > 0 ? s.quarterStage : s.quarterStageConj)(n, twin.data());
+                const int q = n / 4;
+                for (int i = 0; i < 4 && n > 128; ++i) blockTwin(s, q, twin.data() + i * q, i == 1);
+                if (n <= 128) s.leavesPlain(n, twin.data());
+                (sign > 0 ? s.bitReverse : s.bitReverseConj)(n, twin.data());
+                complexFftOn(path, n, sign, got.data());
+                const std::string what = std::string(fftPathName(path)) +
+                                         ", n = " + std::to_string(n) + ", sign " +
+                                         std::to_string(sign);
+                EXPECT_EQ(firstBitDifference(got, twin), -1) << what;
+                if (n < kFusedTopMinLength) continue;
+                complexFftFusedOn(path, n, sign, fused.data());
+                EXPECT_EQ(firstBitDifference(fused, twin), -1) << "fused, " << what;
+            }
+        }
     }
 }
 

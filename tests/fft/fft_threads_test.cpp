@@ -21,17 +21,19 @@ namespace oskelon {
 namespace {
 
 using WholeStage = void (*)(int, double*);
-using StagePart = void (*)(int, double*, int, int);
+using StagePart = void (*)(int, double*, int, int, const StageAngle&);
 
 struct StageKind {
     const char* name;
     WholeStage FftStages::*whole;
     StagePart FftStages::*part;
+    StageAngle (*angle)(int n);
 };
 constexpr StageKind kStageKinds[] = {
-    {"plain", &FftStages::quarterStage, &FftStages::quarterStagePart},
-    {"conj", &FftStages::quarterStageConj, &FftStages::quarterStageConjPart},
-    {"twisted", &FftStages::twistedQuarterStage, &FftStages::twistedQuarterStagePart}};
+    {"plain", &FftStages::quarterStage, &FftStages::quarterStagePart, plainStageAngle},
+    {"conj", &FftStages::quarterStageConj, &FftStages::quarterStageConjPart, plainStageAngle},
+    {"twisted", &FftStages::twistedQuarterStage, &FftStages::twistedQuarterStagePart,
+     twistedStageAngle}};
 
 bool sameBits(const std::vector<double>& a, const std::vector<double>& b) {
     return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
@@ -84,7 +86,10 @@ TEST(FftParts, StagesInPartsInAnyOrderAreTheWholeStage) {
                     for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
                     std::shuffle(order.begin(), order.end(), gen);
                     std::vector<double> parts = in;
-                    for (int i : order) (s.*kind.part)(n, parts.data(), cuts[i], cuts[i + 1]);
+                    const StageAngle angle = kind.angle(n);
+                    for (int i : order) {
+                        (s.*kind.part)(n, parts.data(), cuts[i], cuts[i + 1], angle);
+                    }
                     EXPECT_TRUE(sameBits(parts, whole))
                         << fftPathName(path) << " " << kind.name << ", n = " << n << ", "
                         << order.size() << " parts";
@@ -108,7 +113,7 @@ TEST(FftParts, StagePartsWriteDisjointDoubles) {
                 std::vector<int> writers(static_cast<std::size_t>(n), 0);
                 for (int b = 0; b < blocks; ++b) {
                     std::vector<double> d = in;
-                    (s.*kind.part)(n, d.data(), b, b + 1);
+                    (s.*kind.part)(n, d.data(), b, b + 1, kind.angle(n));
                     for (std::size_t i = 0; i < d.size(); ++i) {
                         writers[i] += std::memcmp(&d[i], &in[i], sizeof(double)) != 0;
                     }
