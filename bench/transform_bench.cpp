@@ -111,11 +111,16 @@ void stage(benchmark::State& state, FftPath path, int which) {
         state.SkipWithError("path not offered by this CPU");
         return;
     }
+    // As the transform calls them: whole stages through the part entries, with the step angle
+    // evaluated once.
     const oskelon::FftStages& s = oskelon::fftStages(path);
-    void (*const fn)(int, double*) = which == 0   ? s.quarterStage
-                                     : which == 1 ? s.quarterStageConj
-                                                  : s.twistedQuarterStage;
+    const auto fn = which == 0   ? s.quarterStagePart
+                    : which == 1 ? s.quarterStageConjPart
+                                 : s.twistedQuarterStagePart;
     const int n = 1 << state.range(0);
+    const oskelon::StageAngle angle =
+        which == 2 ? oskelon::twistedStageAngle(n) : oskelon::plainStageAngle(n);
+    const int seeds = oskelon::stageSeedBlocks(n);
     const int total = n > (1 << 15) ? n : (1 << 15);
     Buffer data = alignedDoubles(total), fresh = alignedDoubles(total);
     fillRandom(fresh.get(), total);
@@ -124,7 +129,7 @@ void stage(benchmark::State& state, FftPath path, int which) {
     for (auto _ : state) {
         // Stages grow the values; a fresh copy now and then keeps them finite.
         if (++calls % 256 == 0) std::memcpy(data.get(), fresh.get(), total * sizeof(double));
-        for (int b = 0; b < total; b += n) fn(n, data.get() + b);
+        for (int b = 0; b < total; b += n) fn(n, data.get() + b, 0, seeds, angle);
         benchmark::ClobberMemory();
     }
     state.counters["calls"] =
