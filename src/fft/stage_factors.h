@@ -56,17 +56,13 @@ inline void leap(TwistedFactors<Z>& older, const TwistedFactors<Z>& newer, doubl
     leap(older.v4, newer.v4, ss3);
 }
 
-// A stage's step angle (StageAngle) with its triple-angle step as a complex value Z.
+// A stage's step angle (StageAngle) with its triple-angle step as a complex value Z, and the seeds
+// of its base sequence.
 template <class Z>
-struct StepAngle {
-    double delta;
-    double c1, s1;  // cos theta, sin theta
-    double ss;      // 2 sin theta, sigma of the single-angle sequences
-    Z step3;        // (cos 3theta, -sin 3theta)
-    double ss3;     // -2 sin 3theta, sigma of the conjugated triple-angle sequences
+struct StepAngle : StageAngle {
+    Z step3;  // (c3, s3) = (cos 3theta, -sin 3theta)
 
-    explicit StepAngle(const StageAngle& a)
-        : delta(a.delta), c1(a.c1), s1(a.s1), ss(a.ss), step3{a.c3, a.s3}, ss3(a.ss3) {}
+    explicit StepAngle(const StageAngle& a) : StageAngle(a), step3{a.c3, a.s3} {}
 
     // The base sequence at K (even member) and K+1 (odd member), K > 0.
     void seed(int K, Z& even, Z& odd) const {

@@ -505,7 +505,7 @@ inline void plainStageSmall(double* z, const StepAngle& a) {
         const C<V8> xc{r * (x.re - x.im), r * (x.re + x.im)};
         const C<V8> yc{nr * (y.re + y.im), r * (y.re - y.im)};
         C<V8> zx, zy;  // the results of the third and fourth quarters
-        if (M == 8) {
+        if constexpr (M == 8) {
             zx = {pick01(x.re, xc.re, x1.re), pick01(x.im, xc.im, x1.im)};
             zy = {pick01(y.re, yc.re, y3.re), pick01(y.im, yc.im, y3.im)};
         } else if (v == 0) {
