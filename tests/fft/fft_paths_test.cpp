@@ -429,23 +429,38 @@ TEST(FftPath, NamesAndSupport) {
     }
 }
 
-// The blocked permutation against index reversal bit by bit (independent of the reference code).
-TEST(BitReverseBlocked, IsTheIndexReversalAtEveryLength) {
-    for (int n = 4; n <= (1 << 22); n *= 2) {
-        const int N = n / 2;
-        const int bits = test::log2Exact(N);
-        std::vector<double> d(n), c(n);
-        for (int p = 0; p < N; ++p) d[2 * p] = p + 0.25, d[2 * p + 1] = -(p + 0.5);
-        c = d;
-        bitReverseBlocked(n, d.data());
-        bitReverseConjBlocked(n, c.data());
-        int bad = 0;
-        for (int p = 0; p < N; ++p) {
-            const int s = test::reverseBits(p, bits);
-            bad += d[2 * p] != s + 0.25 || d[2 * p + 1] != -(s + 0.5);
-            bad += c[2 * p] != s + 0.25 || c[2 * p + 1] != s + 0.5;
+// Every path's permutations, whole and in parts, against index reversal bit by bit (independent
+// of the reference code): the buffered tiles of sse2 and avx2 and the in-place vector tiles of
+// avx512, at every length (tiled from 256 points up, both parities of the middle bits).
+TEST(PathPermutations, AreTheIndexReversalAtEveryLength) {
+    for (FftPath path : kAllFftPaths) {
+        if (!fftPathSupported(path)) continue;
+        const FftStages& s = fftStages(path);
+        for (int n = 4; n <= (1 << 22); n *= 2) {
+            const int N = n / 2;
+            const int bits = test::log2Exact(N);
+            std::vector<double> d(n);
+            for (int p = 0; p < N; ++p) d[2 * p] = p + 0.25, d[2 * p + 1] = -(p + 0.5);
+            std::vector<double> plain = d, conj = d, plainParts = d, conjParts = d;
+            s.bitReverse(n, plain.data());
+            s.bitReverseConj(n, conj.data());
+            const int parts = n < 64 ? 2 : 7;
+            for (int i = parts - 1; i >= 0; --i) {
+                s.bitReversePart(n, plainParts.data(), i, parts);
+                s.bitReverseConjPart(n, conjParts.data(), i, parts);
+            }
+            int bad = 0;
+            for (int p = 0; p < N; ++p) {
+                const int r = test::reverseBits(p, bits);
+                for (const std::vector<double>* v : {&plain, &plainParts}) {
+                    bad += (*v)[2 * p] != r + 0.25 || (*v)[2 * p + 1] != -(r + 0.5);
+                }
+                for (const std::vector<double>* v : {&conj, &conjParts}) {
+                    bad += (*v)[2 * p] != r + 0.25 || (*v)[2 * p + 1] != r + 0.5;
+                }
+            }
+            EXPECT_EQ(bad, 0) << fftPathName(path) << ", n = " << n;
         }
-        EXPECT_EQ(bad, 0) << "n = " << n;
     }
 }
 
