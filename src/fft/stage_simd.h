@@ -441,25 +441,31 @@ inline int plainRuns(double* z, int q, int m, int k, int end, int used, Chain& c
     return k;
 }
 
-// The two smallest stages (n = 64 and 128, m = 8 and 16 points per quarter) on 8 lanes: the points
-// of each quarter in one or two vectors. Their factors come first, from the reference's leaps
+// The two smallest stages (n = 64 and 128, m = 8 and 16 points per quarter) on 4 or 8 lanes: the
+// points of each quarter in M / W vectors. Their factors come first, from the reference's leaps
 // (v(k) = v(k-2) leapt with v(k-1) for k = 2 .. m/2 - 1, the values the reference's loop reaches,
 // and the centre's from one more step), and are then placed lane by lane. Every lane does the
 // general butterfly and products; point 0 (no product, or the products by powers of eps written
 // out) and, in the plain stage, the centre (the product by (r, r) written out) take results
 // computed for all lanes with their own operations and selected. Vector v holds the points
-// 8v + (0 4 1 5 2 6 3 7), the lane order of Pack<8>. Per call this replaces a dozen scalar and
-// two-lane pieces: BM_Stage/avx512 at 64 doubles, plain 13.8 -> 5.6 us and twisted 16.7 -> 11.0 us
-// per 2^15 doubles.
+// W v + P_W, the lane order of Pack<W>, so points 0 and m/2 are lane 0 of their vectors (on 8 lanes
+// and m = 8, lanes 0 and 1 of one). Per call this replaces a dozen scalar and two-lane pieces;
+// BM_Stage per 2^15 doubles at 64 doubles: avx512 plain 13.8 -> 5.6 us, twisted 16.7 -> 11.0 us;
+// avx2 plain 11.6 -> 8.0 us, twisted 19.0 -> 13.5 us.
 
-// The factors f[p] of points p = 8v .. 8v + 7 in the lanes of vector v.
-template <class Z>
-inline C<V8> factorLanes(const Z* f) {
-    return {V8{f[0].re, f[4].re, f[1].re, f[5].re, f[2].re, f[6].re, f[3].re, f[7].re},
-            V8{f[0].im, f[4].im, f[1].im, f[5].im, f[2].im, f[6].im, f[3].im, f[7].im}};
+// The factors f[p] of points p = W v .. W v + W - 1 in the lanes of vector v.
+template <int W, class Z>
+inline C<typename Pack<W>::V> factorLanes(const Z* f) {
+    if constexpr (W == 8) {
+        return {V8{f[0].re, f[4].re, f[1].re, f[5].re, f[2].re, f[6].re, f[3].re, f[7].re},
+                V8{f[0].im, f[4].im, f[1].im, f[5].im, f[2].im, f[6].im, f[3].im, f[7].im}};
+    } else {
+        static_assert(W == 4);
+        return {V4{f[0].re, f[2].re, f[1].re, f[3].re}, V4{f[0].im, f[2].im, f[1].im, f[3].im}};
+    }
 }
 
-// Lane 0 from zero, lane 1 from centre, the others from rest.
+// Lane 0 from zero, lane 1 from centre, the others from rest (8 lanes).
 template <class V>
 inline V pick01(V zero, V centre, V rest) {
     const V t = __builtin_shufflevector(zero, centre, 0, 9, 2, 3, 4, 5, 6, 7);
@@ -468,12 +474,21 @@ inline V pick01(V zero, V centre, V rest) {
 // Lane 0 from first, the others from rest.
 template <class V>
 inline V pick0(V first, V rest) {
-    return __builtin_shufflevector(first, rest, 0, 9, 10, 11, 12, 13, 14, 15);
+    if constexpr (sizeof(V) == sizeof(V8)) {
+        return __builtin_shufflevector(first, rest, 0, 9, 10, 11, 12, 13, 14, 15);
+    } else {
+        return __builtin_shufflevector(first, rest, 0, 5, 6, 7);
+    }
+}
+template <class V>
+inline C<V> pick0(C<V> first, C<V> rest) {
+    return {pick0(first.re, rest.re), pick0(first.im, rest.im)};
 }
 
-template <int M, bool Conj>
+template <int W, int M, bool Conj>
 inline void plainStageSmall(double* z, const StepAngle& a) {
-    static_assert(M == 8 || M == 16);
+    static_assert((M == 8 || M == 16) && (W == 4 || W == 8));
+    using V = typename Pack<W>::V;
     constexpr int half = M / 2, q = 2 * M;
     Cs w[half], u[half];
     w[0] = {1.0, 0.0}, w[1] = {a.c1, a.s1};
@@ -484,7 +499,7 @@ inline void plainStageSmall(double* z, const StepAngle& a) {
         leap(w[k], w[k - 1], a.ss);
         leap(u[k], u[k - 1], a.ss3);
     }
-    const V8 r = V8{} + (w[half - 2].re - a.ss * w[half - 1].im), nr = -r;
+    const V r = V{} + (w[half - 2].re - a.ss * w[half - 1].im), nr = -r;
     // Front point k: w^k and conj(u^k); mirror M - k: (w.im, w.re) and (u.im, -u.re). Points 0
     // and M/2 are replaced below.
     Cs f1[M], f3[M];
@@ -494,37 +509,39 @@ inline void plainStageSmall(double* z, const StepAngle& a) {
         f1[k] = w[k], f1[M - k] = {w[k].im, w[k].re};
         f3[k] = {u[k].re, -u[k].im}, f3[M - k] = {u[k].im, -u[k].re};
     }
-#pragma GCC unroll 2
-    for (int v = 0; v < M / 8; ++v) {
-        double* p = z + 16 * v;
-        const C<V8> pa = ldIn<8, Conj>(p), pb = ldIn<8, Conj>(p + q);
-        const C<V8> pc = ldIn<8, Conj>(p + 2 * q), pd = ldIn<8, Conj>(p + 3 * q);
-        const C<V8> g = add(pa, pc), h = add(pb, pd), e = sub(pa, pc), f = sub(pb, pd);
-        const C<V8> x = plusI(e, f), y = minusI(e, f);
-        const C<V8> x1 = mul(factorLanes(f1 + 8 * v), x), y3 = mul(factorLanes(f3 + 8 * v), y);
-        const C<V8> xc{r * (x.re - x.im), r * (x.re + x.im)};
-        const C<V8> yc{nr * (y.re + y.im), r * (y.re - y.im)};
-        C<V8> zx, zy;  // the results of the third and fourth quarters
-        if constexpr (M == 8) {
+#pragma GCC unroll 4
+    for (int v = 0; v < M / W; ++v) {
+        double* p = z + 2 * W * v;
+        const C<V> pa = ldIn<W, Conj>(p), pb = ldIn<W, Conj>(p + q);
+        const C<V> pc = ldIn<W, Conj>(p + 2 * q), pd = ldIn<W, Conj>(p + 3 * q);
+        const C<V> g = add(pa, pc), h = add(pb, pd), e = sub(pa, pc), f = sub(pb, pd);
+        const C<V> x = plusI(e, f), y = minusI(e, f);
+        const C<V> x1 = mul(factorLanes<W>(f1 + W * v), x);
+        const C<V> y3 = mul(factorLanes<W>(f3 + W * v), y);
+        const C<V> xc{r * (x.re - x.im), r * (x.re + x.im)};
+        const C<V> yc{nr * (y.re + y.im), r * (y.re - y.im)};
+        C<V> zx, zy;  // the results of the third and fourth quarters
+        if constexpr (W == 8 && M == 8) {
             zx = {pick01(x.re, xc.re, x1.re), pick01(x.im, xc.im, x1.im)};
             zy = {pick01(y.re, yc.re, y3.re), pick01(y.im, yc.im, y3.im)};
         } else if (v == 0) {
-            zx = {pick0(x.re, x1.re), pick0(x.im, x1.im)};
-            zy = {pick0(y.re, y3.re), pick0(y.im, y3.im)};
+            zx = pick0(x, x1), zy = pick0(y, y3);
+        } else if (W * v == half) {
+            zx = pick0(xc, x1), zy = pick0(yc, y3);
         } else {
-            zx = {pick0(xc.re, x1.re), pick0(xc.im, x1.im)};
-            zy = {pick0(yc.re, y3.re), pick0(yc.im, y3.im)};
+            zx = x1, zy = y3;
         }
-        st<8>(p, add(g, h));
-        st<8>(p + q, sub(g, h));
-        st<8>(p + 2 * q, zx);
-        st<8>(p + 3 * q, zy);
+        st<W>(p, add(g, h));
+        st<W>(p + q, sub(g, h));
+        st<W>(p + 2 * q, zx);
+        st<W>(p + 3 * q, zy);
     }
 }
 
-template <int M>
+template <int W, int M>
 inline void twistedStageSmall(double* z, const StepAngle& a) {
-    static_assert(M == 8 || M == 16);
+    static_assert((M == 8 || M == 16) && (W == 4 || W == 8));
+    using V = typename Pack<W>::V;
     constexpr int half = M / 2, q = 2 * M;
     TwistedFactors t[half];
     t[0] = TwistedFactors::derive({1.0, 0.0});
@@ -552,28 +569,26 @@ inline void twistedStageSmall(double* z, const StepAngle& a) {
         f[0][M - k] = {v.v2.im, v.v2.re}, f[1][M - k] = {v.v1.im, v.v1.re};
         f[2][M - k] = {v.v4.im, -v.v4.re}, f[3][M - k] = {v.v3.im, -v.v3.re};
     }
-    const V8 sqrtHalf = V8{} + kSqrtHalf, negSqrtHalf = V8{} + kNegSqrtHalf;
-#pragma GCC unroll 2
-    for (int v = 0; v < M / 8; ++v) {
-        double* p = z + 16 * v;
-        const C<V8> pa = ld<8>(p), pb = ld<8>(p + q), pc = ld<8>(p + 2 * q), pd = ld<8>(p + 3 * q);
-        const C<V8> ac = plusI(pa, pc), bd = plusI(pb, pd);
-        const C<V8> acm = minusI(pa, pc), bdm = minusI(pb, pd);
-        C<V8> u = mul(factorLanes(f[0] + 8 * v), ac), w = mul(factorLanes(f[1] + 8 * v), bd);
-        C<V8> x = mul(factorLanes(f[2] + 8 * v), acm), y = mul(factorLanes(f[3] + 8 * v), bdm);
+    const V sqrtHalf = V{} + kSqrtHalf, negSqrtHalf = V{} + kNegSqrtHalf;
+#pragma GCC unroll 4
+    for (int v = 0; v < M / W; ++v) {
+        double* p = z + 2 * W * v;
+        const C<V> pa = ld<W>(p), pb = ld<W>(p + q), pc = ld<W>(p + 2 * q), pd = ld<W>(p + 3 * q);
+        const C<V> ac = plusI(pa, pc), bd = plusI(pb, pd);
+        const C<V> acm = minusI(pa, pc), bdm = minusI(pb, pd);
+        C<V> u = mul(factorLanes<W>(f[0] + W * v), ac), w = mul(factorLanes<W>(f[1] + W * v), bd);
+        C<V> x = mul(factorLanes<W>(f[2] + W * v), acm);
+        C<V> y = mul(factorLanes<W>(f[3] + W * v), bdm);
         if (v == 0) {
             // Point 0: u = a + ic, v = eps (b + id), x = a - ic, y = eps^3 (b - id).
-            const C<V8> w0{sqrtHalf * (bd.re - bd.im), sqrtHalf * (bd.re + bd.im)};
-            const C<V8> y0{negSqrtHalf * (bdm.re + bdm.im), sqrtHalf * (bdm.re - bdm.im)};
-            u = {pick0(ac.re, u.re), pick0(ac.im, u.im)};
-            w = {pick0(w0.re, w.re), pick0(w0.im, w.im)};
-            x = {pick0(acm.re, x.re), pick0(acm.im, x.im)};
-            y = {pick0(y0.re, y.re), pick0(y0.im, y.im)};
+            const C<V> w0{sqrtHalf * (bd.re - bd.im), sqrtHalf * (bd.re + bd.im)};
+            const C<V> y0{negSqrtHalf * (bdm.re + bdm.im), sqrtHalf * (bdm.re - bdm.im)};
+            u = pick0(ac, u), w = pick0(w0, w), x = pick0(acm, x), y = pick0(y0, y);
         }
-        st<8>(p, add(u, w));
-        st<8>(p + q, sub(u, w));
-        st<8>(p + 2 * q, add(x, y));
-        st<8>(p + 3 * q, sub(x, y));
+        st<W>(p, add(u, w));
+        st<W>(p + q, sub(u, w));
+        st<W>(p + 2 * q, add(x, y));
+        st<W>(p + 3 * q, sub(x, y));
     }
 }
 
@@ -587,9 +602,9 @@ void plainStage(int n, double* z, int firstBlock, int endBlock, const StageAngle
     const int q = n >> 2;
     const int half = m >> 1;
     const StepAngle a(angle);
-    if constexpr (W == 8) {
-        if (n == 64) return plainStageSmall<8, Conj>(z, a);
-        if (n == 128) return plainStageSmall<16, Conj>(z, a);
+    if constexpr (W >= 4) {
+        if (n == 64) return plainStageSmall<W, 8, Conj>(z, a);
+        if (n == 128) return plainStageSmall<W, 16, Conj>(z, a);
     }
 
     if (firstBlock == 0) {
@@ -748,9 +763,9 @@ void twistedStage(int n, double* z, int firstBlock, int endBlock, const StageAng
     const int q = n >> 2;
     const int half = m >> 1;
     const StepAngle a(angle);
-    if constexpr (W == 8) {
-        if (n == 64) return twistedStageSmall<8>(z, a);
-        if (n == 128) return twistedStageSmall<16>(z, a);
+    if constexpr (W >= 4) {
+        if (n == 64) return twistedStageSmall<W, 8>(z, a);
+        if (n == 128) return twistedStageSmall<W, 16>(z, a);
     }
 
     // Point 0: factors 1, eps, 1, eps^3 (the reference's twisted4 without factors).
