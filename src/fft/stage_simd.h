@@ -444,14 +444,22 @@ inline int plainRuns(double* z, int q, int m, int k, int end, int used, Chain& c
 // The two smallest stages (n = 64 and 128, m = 8 and 16 points per quarter) on 4 or 8 lanes: the
 // points of each quarter in M / W vectors. Their factors come first, from the reference's leaps
 // (v(k) = v(k-2) leapt with v(k-1) for k = 2 .. m/2 - 1, the values the reference's loop reaches,
-// and the centre's from one more step), and are then placed lane by lane. Every lane does the
-// general butterfly and products; point 0 (no product, or the products by powers of eps written
-// out) and, in the plain stage, the centre (the product by (r, r) written out) take results
-// computed for all lanes with their own operations and selected. Vector v holds the points
-// W v + P_W, the lane order of Pack<W>, so points 0 and m/2 are lane 0 of their vectors (on 8 lanes
-// and m = 8, lanes 0 and 1 of one). Per call this replaces a dozen scalar and two-lane pieces;
-// BM_Stage per 2^15 doubles at 64 doubles: avx512 plain 13.8 -> 5.6 us, twisted 16.7 -> 11.0 us;
-// avx2 plain 11.6 -> 8.0 us, twisted 19.0 -> 13.5 us.
+// and the centre's from one more step). Every lane does the general butterfly and products; point
+// 0 (no product, or the products by powers of eps written out) and, in the plain stage, the
+// centre (the product by (r, r) written out) take results computed for all lanes with their own
+// operations and selected. Vector v holds the points W v + P_W, the lane order of Pack<W>, so
+// points 0 and m/2 are lane 0 of their vectors (on 8 lanes and m = 8, lanes 0 and 1 of one).
+//
+// The plain stage's two factors per point are leapt in scalars and placed lane by lane. The
+// twisted stage's four are leapt as two rows of 4 doubles per point, (v1, v2) and (v3, v4), each
+// lane doing the reference's product and sum as in FactorChain; the mirror points' and the
+// centre's rows are the same values exchanged and negated, and the rows of W points are
+// transposed into the lanes. (Rows for the plain stage were slower: 5.5 -> 6.4 us below.)
+//
+// Per call this replaces a dozen scalar and two-lane pieces. BM_Stage per 2^15 doubles at 64 and
+// 128 doubles: avx512 plain 13.8 -> 5.5 and 9.5 -> 6.3 us, twisted 16.7 -> 11.0 -> 10.1 (rows)
+// and 14.2 -> 11.0 -> 9.9 us; avx2 plain 11.6 -> 8.0 and 9.6 -> 8.1 us, twisted 19.0 -> 13.5 ->
+// 12.5 and 15.5 -> 14.0 -> 11.1 us.
 
 // The factors f[p] of points p = W v .. W v + W - 1 in the lanes of vector v.
 template <int W, class Z>
@@ -483,6 +491,18 @@ inline V pick0(V first, V rest) {
 template <class V>
 inline C<V> pick0(C<V> first, C<V> rest) {
     return {pick0(first.re, rest.re), pick0(first.im, rest.im)};
+}
+
+// The reference leap on the two complex values of a row: older + (-s0, s0, -s1, s1) * (newer.im,
+// newer.re, ...), lane by lane the reference's product and sum (see FactorChain).
+template <class X>
+inline X leapRow(X older, X newer, X sigma) {
+    static_assert(kLanes<X> == 4);
+    return older + sigma * __builtin_shufflevector(newer, newer, 1, 0, 3, 2);
+}
+template <class X>
+inline X sigmaRow(double s0, double s1) {
+    return X{-s0, s0, -s1, s1};
 }
 
 template <int W, int M, bool Conj>
@@ -543,42 +563,46 @@ inline void twistedStageSmall(double* z, const StepAngle& a) {
     static_assert((M == 8 || M == 16) && (W == 4 || W == 8));
     using V = typename Pack<W>::V;
     constexpr int half = M / 2, q = 2 * M;
-    TwistedFactors t[half];
-    t[0] = TwistedFactors::derive({1.0, 0.0});
-    t[1] = TwistedFactors::derive({a.c1, a.s1});
+    // lo[k] = (v1, v2) and hi[k] = (v3, v4) of point k.
+    V4 lo[half + 1], hi[half + 1];
+    for (int k = 0; k < 2; ++k) {
+        const TwistedFactors d = TwistedFactors::derive(k == 0 ? Cs{1.0, 0.0} : Cs{a.c1, a.s1});
+        lo[k] = V4{d.v1.re, d.v1.im, d.v2.re, d.v2.im};
+        hi[k] = V4{d.v3.re, d.v3.im, d.v4.re, d.v4.im};
+    }
+    const V4 sigmaLo = sigmaRow<V4>(a.ss, a.ss), sigmaHi = sigmaRow<V4>(a.ss3, a.ss3);
 #pragma GCC unroll 8
     for (int k = 2; k < half; ++k) {
-        t[k] = t[k - 2];
-        leap(t[k], t[k - 1], a.ss, a.ss3);
+        lo[k] = leapRow(lo[k - 2], lo[k - 1], sigmaLo);
+        hi[k] = leapRow(hi[k - 2], hi[k - 1], sigmaHi);
     }
-    // The centre: one more step of v1 gives r = alpha^(m/2); the factors r, (r.im, r.re) twice
-    // and -r.
-    const Cs e1 = t[half - 2].v1, o1 = t[half - 1].v1;
-    const Cs r{e1.re - a.ss * o1.im, e1.im + a.ss * o1.re};
-    // Front point k: v1, v2, conj(v3), conj(v4); mirror M - k: (v2.im, v2.re), (v1.im, v1.re),
-    // (v4.im, -v4.re), (v3.im, -v3.re). The centre: r, (r.im, r.re) twice and -r. Point 0 is
-    // replaced below.
-    Cs f[4][M];
-    f[0][0] = f[1][0] = f[2][0] = f[3][0] = {1.0, 0.0};
-    f[0][half] = r, f[1][half] = f[2][half] = {r.im, r.re}, f[3][half] = {-r.re, -r.im};
+    // The centre: one more step of v1 gives r = alpha^(m/2).
+    lo[half] = leapRow(lo[half - 2], lo[half - 1], sigmaLo);
+    // Rows of the points, (f1, f2) then (f3, f4). Front point k: v1, v2, conj(v3), conj(v4);
+    // mirror M - k: (v2.im, v2.re), (v1.im, v1.re), (v4.im, -v4.re), (v3.im, -v3.re); the centre:
+    // r, (r.im, r.re) twice and -r. Point 0 takes any finite row and is replaced below.
+    V4 rows[2 * M];
+    rows[0] = lo[0], rows[1] = hi[0];
+    rows[2 * half] = __builtin_shufflevector(lo[half], lo[half], 0, 1, 1, 0);
+    rows[2 * half + 1] = __builtin_shufflevector(lo[half], -lo[half], 1, 0, 4, 5);
 #pragma GCC unroll 8
     for (int k = 1; k < half; ++k) {
-        const TwistedFactors& v = t[k];
-        f[0][k] = v.v1, f[1][k] = v.v2;
-        f[2][k] = {v.v3.re, -v.v3.im}, f[3][k] = {v.v4.re, -v.v4.im};
-        f[0][M - k] = {v.v2.im, v.v2.re}, f[1][M - k] = {v.v1.im, v.v1.re};
-        f[2][M - k] = {v.v4.im, -v.v4.re}, f[3][M - k] = {v.v3.im, -v.v3.re};
+        rows[2 * k] = lo[k];
+        rows[2 * k + 1] = __builtin_shufflevector(hi[k], -hi[k], 0, 5, 2, 7);
+        rows[2 * (M - k)] = __builtin_shufflevector(lo[k], lo[k], 3, 2, 1, 0);
+        rows[2 * (M - k) + 1] = __builtin_shufflevector(hi[k], -hi[k], 3, 6, 1, 4);
     }
     const V sqrtHalf = V{} + kSqrtHalf, negSqrtHalf = V{} + kNegSqrtHalf;
 #pragma GCC unroll 4
     for (int v = 0; v < M / W; ++v) {
+        V f[8];  // f1 .. f4, real and imaginary parts
+        transposeParts<W, V4, 2>(rows + 2 * W * v, f);
         double* p = z + 2 * W * v;
         const C<V> pa = ld<W>(p), pb = ld<W>(p + q), pc = ld<W>(p + 2 * q), pd = ld<W>(p + 3 * q);
         const C<V> ac = plusI(pa, pc), bd = plusI(pb, pd);
         const C<V> acm = minusI(pa, pc), bdm = minusI(pb, pd);
-        C<V> u = mul(factorLanes<W>(f[0] + W * v), ac), w = mul(factorLanes<W>(f[1] + W * v), bd);
-        C<V> x = mul(factorLanes<W>(f[2] + W * v), acm);
-        C<V> y = mul(factorLanes<W>(f[3] + W * v), bdm);
+        C<V> u = mul(C<V>{f[0], f[1]}, ac), w = mul(C<V>{f[2], f[3]}, bd);
+        C<V> x = mul(C<V>{f[4], f[5]}, acm), y = mul(C<V>{f[6], f[7]}, bdm);
         if (v == 0) {
             // Point 0: u = a + ic, v = eps (b + id), x = a - ic, y = eps^3 (b - id).
             const C<V> w0{sqrtHalf * (bd.re - bd.im), sqrtHalf * (bd.re + bd.im)};
