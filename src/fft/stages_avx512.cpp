@@ -12,14 +12,14 @@ namespace oskelon::detail {
 const FftStages kAvx512Stages{simd::quarterStageW<8>,
                               simd::quarterStageConjW<8>,
                               simd::twistedStageW<8>,
-                              tiles::bitReverseW,
-                              tiles::bitReverseConjW,
+                              tiles::bitReverseW<tiles::V8>,
+                              tiles::bitReverseConjW<tiles::V8>,
                               leaves::leavesPlainW<leaves::V8>,
                               leaves::leavesTwistedW<leaves::V8>,
                               simd::quarterStagePartW<8>,
                               simd::quarterStageConjPartW<8>,
                               simd::twistedStagePartW<8>,
-                              tiles::bitReversePartW,
-                              tiles::bitReverseConjPartW};
+                              tiles::bitReversePartW<tiles::V8>,
+                              tiles::bitReverseConjPartW<tiles::V8>};
 
 }  // namespace oskelon::detail

@@ -430,7 +430,7 @@ TEST(FftPath, NamesAndSupport) {
 }
 
 // Every path's permutations, whole and in parts, against index reversal bit by bit (independent
-// of the reference code): the buffered tiles of sse2 and avx2 and the in-place vector tiles of
+// of the reference code): the buffered tiles of sse2 and the in-place vector tiles of avx2 and
 // avx512, at every length (tiled from 256 points up, both parities of the middle bits).
 TEST(PathPermutations, AreTheIndexReversalAtEveryLength) {
     for (FftPath path : kAllFftPaths) {
