@@ -1,7 +1,9 @@
-// Cache-blocked bit reversal in vectors, for the avx2 and avx512 paths.
+// Cache-blocked bit reversal: the walk over the tile pairs, shared by every path, and the swap of
+// a pair in place in vectors, for the avx2 and avx512 paths (bit_reverse_blocked.cpp has the
+// buffered swap of the others).
 //
-// Included by stages_avx2.cpp and stages_avx512.cpp; internal linkage throughout, like the stage
-// template.
+// Included by bit_reverse_blocked.cpp, stages_avx2.cpp and stages_avx512.cpp; internal linkage
+// throughout, like the stage template.
 //
 // With N = 2^L points, a point index p is split as (a, b, c): a the top 4 bits, c the bottom 4
 // bits and b the L - 8 bits between them. The reversal maps (a, b, c) to (rev c, rev b, rev a),
@@ -26,6 +28,7 @@
 // measured slower than the buffered tiles from 2^12 points up, so that path keeps them.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -42,11 +45,14 @@ using split::V8;
 constexpr int kTileBits = 4;
 constexpr int kTileSide = 1 << kTileBits;  // points per row, rows per tile
 
-constexpr int reverseTile(int x) {
-    int r = 0;
-    for (int i = 0; i < kTileBits; ++i) r |= ((x >> i) & 1) << (kTileBits - 1 - i);
-    return r;
-}
+// rev r of the 4-bit row and column indices of a tile.
+constexpr std::array<int, kTileSide> kTileReverse = [] {
+    std::array<int, kTileSide> rev{};
+    for (int x = 0; x < kTileSide; ++x) {
+        for (int i = 0; i < kTileBits; ++i) rev[x] |= ((x >> i) & 1) << (kTileBits - 1 - i);
+    }
+    return rev;
+}();
 
 // Every imaginary part negated.
 template <class V>
@@ -116,40 +122,44 @@ struct Group {
 };
 
 // Tiles b (rows at a) and rev b (rows at z) swapped and transposed as above; a == z for a tile
-// that is its own partner. rowStride: doubles from one row of a tile to the next.
-template <class V, bool Conj>
-inline void swapTiles(double* a, double* z, std::size_t rowStride) {
-    constexpr int G = kTileSide / 4;
-    // ra[r], rz[r]: row rev r of each tile.
-    double* ra[kTileSide];
-    double* rz[kTileSide];
-    for (int r = 0; r < kTileSide; ++r) {
-        const std::size_t offset = static_cast<std::size_t>(reverseTile(r)) * rowStride;
-        ra[r] = a + offset;
-        rz[r] = z + offset;
-    }
-    const bool same = a == z;
+// that is its own partner. rowStride: doubles from one row of a tile to the next. Every swap of
+// the walk below has this form.
+template <class V>
+struct InPlaceSwap {
+    template <bool Conj>
+    static void swap(double* a, double* z, std::size_t rowStride) {
+        constexpr int G = kTileSide / 4;
+        // ra[r], rz[r]: row rev r of each tile.
+        double* ra[kTileSide];
+        double* rz[kTileSide];
+        for (int r = 0; r < kTileSide; ++r) {
+            const std::size_t offset = static_cast<std::size_t>(kTileReverse[r]) * rowStride;
+            ra[r] = a + offset;
+            rz[r] = z + offset;
+        }
+        const bool same = a == z;
 #pragma GCC unroll 4
-    for (int J = 0; J < G; ++J) {
+        for (int J = 0; J < G; ++J) {
 #pragma GCC unroll 4
-        for (int C = same ? J : 0; C < G; ++C) {
-            // Group (J, C) of a, and group (C, J) of z (the same one when C == J in one tile).
-            double* const xa[4] = {ra[4 * J] + 8 * C, ra[4 * J + 1] + 8 * C, ra[4 * J + 2] + 8 * C,
-                                   ra[4 * J + 3] + 8 * C};
-            double* const yz[4] = {rz[4 * C] + 8 * J, rz[4 * C + 1] + 8 * J, rz[4 * C + 2] + 8 * J,
-                                   rz[4 * C + 3] + 8 * J};
-            Group<V> x, y;
-            x.load(xa);
-            if (same && C == J) {
+            for (int C = same ? J : 0; C < G; ++C) {
+                // Group (J, C) of a, and group (C, J) of z (the same one when C == J in one tile).
+                double* const xa[4] = {ra[4 * J] + 8 * C, ra[4 * J + 1] + 8 * C,
+                                       ra[4 * J + 2] + 8 * C, ra[4 * J + 3] + 8 * C};
+                double* const yz[4] = {rz[4 * C] + 8 * J, rz[4 * C + 1] + 8 * J,
+                                       rz[4 * C + 2] + 8 * J, rz[4 * C + 3] + 8 * J};
+                Group<V> x, y;
+                x.load(xa);
+                if (same && C == J) {
+                    x.template store<Conj>(yz);
+                    continue;
+                }
+                y.load(yz);
                 x.template store<Conj>(yz);
-                continue;
+                y.template store<Conj>(xa);
             }
-            y.load(yz);
-            x.template store<Conj>(yz);
-            y.template store<Conj>(xa);
         }
     }
-}
+};
 
 // log2 of the point count N = n/2.
 inline int pointBits(int n) {
@@ -160,7 +170,7 @@ inline int pointBits(int n) {
 
 // The tile pairs (b, rev b) with b in [first, end) and b <= rev b; every pair belongs to exactly
 // one b, so ranges of b may be done in any order. L >= 2 * kTileBits.
-template <class V, bool Conj>
+template <class Swap, bool Conj>
 void tilePairs(int L, double* d, std::uint32_t first, std::uint32_t end) {
     const int midBits = L - 2 * kTileBits;
     const std::size_t rowStride = std::size_t{2} << (L - kTileBits);
@@ -168,26 +178,26 @@ void tilePairs(int L, double* d, std::uint32_t first, std::uint32_t end) {
         std::uint32_t rb = 0;
         for (int i = 0; i < midBits; ++i) rb |= ((b >> i) & 1u) << (midBits - 1 - i);
         if (rb < b) continue;
-        swapTiles<V, Conj>(d + (std::size_t{b} << (kTileBits + 1)),
-                           d + (std::size_t{rb} << (kTileBits + 1)), rowStride);
+        Swap::template swap<Conj>(d + (std::size_t{b} << (kTileBits + 1)),
+                                  d + (std::size_t{rb} << (kTileBits + 1)), rowStride);
     }
 }
 
 // The whole permutation; below the smallest tiled length (256 points), the scalar one.
-template <class V, bool Conj>
+template <class Swap, bool Conj>
 void bitReverseTiled(int n, double* d) {
     const int L = pointBits(n);
     if (L < 2 * kTileBits) {
         (Conj ? bitReverseConj : bitReverse)(n, d);
         return;
     }
-    tilePairs<V, Conj>(L, d, 0, std::uint32_t{1} << (L - 2 * kTileBits));
+    tilePairs<Swap, Conj>(L, d, 0, std::uint32_t{1} << (L - 2 * kTileBits));
 }
 
 // Part `part` of `parts`: equal ranges of b. The pairs are denser among the low b (b < rev b
 // mostly when the top bit of b is 0), so the parts handed out first are the larger ones and the
 // last ones small.
-template <class V, bool Conj>
+template <class Swap, bool Conj>
 void bitReverseTiledPart(int n, double* d, int part, int parts) {
     const int L = pointBits(n);
     if (L < 2 * kTileBits) {
@@ -199,25 +209,25 @@ void bitReverseTiledPart(int n, double* d, int part, int parts) {
         return static_cast<std::uint32_t>(count * static_cast<std::uint64_t>(i) /
                                           static_cast<std::uint64_t>(parts));
     };
-    tilePairs<V, Conj>(L, d, bound(part), bound(part + 1));
+    tilePairs<Swap, Conj>(L, d, bound(part), bound(part + 1));
 }
 
-// The four entries of the path's table.
+// The four entries of a vector path's table.
 template <class V>
 void bitReverseW(int n, double* d) {
-    bitReverseTiled<V, false>(n, d);
+    bitReverseTiled<InPlaceSwap<V>, false>(n, d);
 }
 template <class V>
 void bitReverseConjW(int n, double* d) {
-    bitReverseTiled<V, true>(n, d);
+    bitReverseTiled<InPlaceSwap<V>, true>(n, d);
 }
 template <class V>
 void bitReversePartW(int n, double* d, int part, int parts) {
-    bitReverseTiledPart<V, false>(n, d, part, parts);
+    bitReverseTiledPart<InPlaceSwap<V>, false>(n, d, part, parts);
 }
 template <class V>
 void bitReverseConjPartW(int n, double* d, int part, int parts) {
-    bitReverseTiledPart<V, true>(n, d, part, parts);
+    bitReverseTiledPart<InPlaceSwap<V>, true>(n, d, part, parts);
 }
 
 }  // namespace
