@@ -497,12 +497,11 @@ inline C<V> pick0(C<V> first, C<V> rest) {
 // newer.re, ...), lane by lane the reference's product and sum (see FactorChain).
 template <class X>
 inline X leapRow(X older, X newer, X sigma) {
-    static_assert(kLanes<X> == 4);
-    return older + sigma * __builtin_shufflevector(newer, newer, 1, 0, 3, 2);
+    return older + sigma * FactorChain<X, 4, false>::exchanged(newer);
 }
 template <class X>
 inline X sigmaRow(double s0, double s1) {
-    return X{-s0, s0, -s1, s1};
+    return X{-s0, s0, -s1, s1};  // FactorChain's sigma lanes
 }
 
 template <int W, int M, bool Conj>
