@@ -22,6 +22,7 @@
 #include <bit>
 #include <bitset>
 
+#include "fft/block_finish.h"
 #include "fft/contract.h"
 #include "fft/fft_path.h"
 #include "fft/stage_kernels.h"
@@ -29,8 +30,6 @@
 
 namespace oskelon {
 namespace {
-
-using StagePartFn = void (*)(int n, double* block, int first, int end, const StageAngle& angle);
 
 // The step angles of one transform of n doubles: stageAngle of every divisor its stages use, each
 // evaluated once and handed to all the stages of its length. The stages run on n, n/4, n/16, ...
@@ -68,6 +67,12 @@ class Stages {
     void twisted(int n, double* block) const {
         s_.twistedQuarterStagePart(n, block, 0, stageSeedBlocks(n), a_.twisted(n));
     }
+    void finishPlain(int n, double* block) const {
+        s_.finishPlain(n, block, a_.plain(n >> 2), a_.twisted(n >> 2));
+    }
+    void finishTwisted(int n, double* block) const {
+        s_.finishTwisted(n, block, a_.plain(n >> 2), a_.twisted(n >> 2));
+    }
     void leavesPlain(int n, double* block) const { s_.leavesPlain(n, block); }
     void leavesTwisted(int n, double* block) const { s_.leavesTwisted(n, block); }
     const FftStages& path() const { return s_; }
@@ -80,28 +85,11 @@ class Stages {
 
 // The recursion over one path's stages and leaves.
 void finishPlainOn(const Stages& s, int n, double* block) {
-    const int q = n >> 2;  // 64 or 128
-    s.plain(q, block);
-    s.leavesPlain(q, block);
-    s.twisted(q, block + q);
-    s.leavesTwisted(q, block + q);
-    s.plain(q, block + 2 * q);
-    s.leavesPlain(q, block + 2 * q);
-    s.plain(q, block + 3 * q);
-    s.leavesPlain(q, block + 3 * q);
+    s.finishPlain(n, block);
 }
 
-// Both plain quarters first, then both twisted ones.
 void finishTwistedOn(const Stages& s, int n, double* block) {
-    const int q = n >> 2;
-    s.plain(q, block);
-    s.leavesPlain(q, block);
-    s.plain(q, block + 2 * q);
-    s.leavesPlain(q, block + 2 * q);
-    s.twisted(q, block + q);
-    s.leavesTwisted(q, block + q);
-    s.twisted(q, block + 3 * q);
-    s.leavesTwisted(q, block + 3 * q);
+    s.finishTwisted(n, block);
 }
 
 void recurseTwistedOn(const Stages& s, int n, double* block);

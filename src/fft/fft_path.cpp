@@ -4,18 +4,24 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "fft/block_finish.h"
 #include "fft/complex_fft.h"
 #include "fft/stage_kernels.h"
 
 namespace oskelon {
 namespace {
 
+template <bool TwistedBlock>
+constexpr auto kScalarFinish = finishBlock<quarterStagePart, twistedQuarterStagePart, leavesPlain,
+                                           leavesTwisted, TwistedBlock>;
+
 const FftStages kScalarStages{quarterStage,         quarterStageConj,
                               twistedQuarterStage,  bitReverse,
                               bitReverseConj,       leavesPlain,
                               leavesTwisted,        quarterStagePart,
                               quarterStageConjPart, twistedQuarterStagePart,
-                              bitReversePart,       bitReverseConjPart};
+                              bitReversePart,       bitReverseConjPart,
+                              kScalarFinish<false>, kScalarFinish<true>};
 
 FftPath choosePath() {
     FftPath path = bestFftPath();

@@ -456,6 +456,9 @@ inline int plainRuns(double* z, int q, int m, int k, int end, int used, Chain& c
 // centre's rows are the same values exchanged and negated, and the rows of W points are
 // transposed into the lanes. (Rows for the plain stage were slower: 5.5 -> 6.4 us below.)
 //
+// One call does the stage on Blocks blocks of the same length and kind with the same factors, as
+// the end of the recursion does for the quarters of a block (finish_simd.h).
+//
 // Per call this replaces a dozen scalar and two-lane pieces. BM_Stage per 2^15 doubles at 64 and
 // 128 doubles: avx512 plain 13.8 -> 5.5 and 9.5 -> 6.3 us, twisted 16.7 -> 11.0 -> 10.1 (rows)
 // and 14.2 -> 11.0 -> 9.9 us; avx2 plain 11.6 -> 8.0 and 9.6 -> 8.1 us, twisted 19.0 -> 13.5 ->
@@ -504,8 +507,8 @@ inline X sigmaRow(double s0, double s1) {
     return X{-s0, s0, -s1, s1};  // FactorChain's sigma lanes
 }
 
-template <int W, int M, bool Conj>
-inline void plainStageSmall(double* z, const StepAngle& a) {
+template <int W, int M, bool Conj, int Blocks = 1>
+inline void plainStageSmall(double* const* blocks, const StepAngle& a) {
     static_assert((M == 8 || M == 16) && (W == 4 || W == 8));
     using V = typename Pack<W>::V;
     constexpr int half = M / 2, q = 2 * M;
@@ -528,37 +531,46 @@ inline void plainStageSmall(double* z, const StepAngle& a) {
         f1[k] = w[k], f1[M - k] = {w[k].im, w[k].re};
         f3[k] = {u[k].re, -u[k].im}, f3[M - k] = {u[k].im, -u[k].re};
     }
+    C<V> f1v[M / W], f3v[M / W];
 #pragma GCC unroll 4
     for (int v = 0; v < M / W; ++v) {
-        double* p = z + 2 * W * v;
-        const C<V> pa = ldIn<W, Conj>(p), pb = ldIn<W, Conj>(p + q);
-        const C<V> pc = ldIn<W, Conj>(p + 2 * q), pd = ldIn<W, Conj>(p + 3 * q);
-        const C<V> g = add(pa, pc), h = add(pb, pd), e = sub(pa, pc), f = sub(pb, pd);
-        const C<V> x = plusI(e, f), y = minusI(e, f);
-        const C<V> x1 = mul(factorLanes<W>(f1 + W * v), x);
-        const C<V> y3 = mul(factorLanes<W>(f3 + W * v), y);
-        const C<V> xc{r * (x.re - x.im), r * (x.re + x.im)};
-        const C<V> yc{nr * (y.re + y.im), r * (y.re - y.im)};
-        C<V> zx, zy;  // the results of the third and fourth quarters
-        if constexpr (W == 8 && M == 8) {
-            zx = {pick01(x.re, xc.re, x1.re), pick01(x.im, xc.im, x1.im)};
-            zy = {pick01(y.re, yc.re, y3.re), pick01(y.im, yc.im, y3.im)};
-        } else if (v == 0) {
-            zx = pick0(x, x1), zy = pick0(y, y3);
-        } else if (W * v == half) {
-            zx = pick0(xc, x1), zy = pick0(yc, y3);
-        } else {
-            zx = x1, zy = y3;
+        f1v[v] = factorLanes<W>(f1 + W * v);
+        f3v[v] = factorLanes<W>(f3 + W * v);
+    }
+#pragma GCC unroll 4
+    for (int b = 0; b < Blocks; ++b) {
+#pragma GCC unroll 4
+        for (int v = 0; v < M / W; ++v) {
+            double* p = blocks[b] + 2 * W * v;
+            const C<V> pa = ldIn<W, Conj>(p), pb = ldIn<W, Conj>(p + q);
+            const C<V> pc = ldIn<W, Conj>(p + 2 * q), pd = ldIn<W, Conj>(p + 3 * q);
+            const C<V> g = add(pa, pc), h = add(pb, pd), e = sub(pa, pc), f = sub(pb, pd);
+            const C<V> x = plusI(e, f), y = minusI(e, f);
+            const C<V> x1 = mul(f1v[v], x);
+            const C<V> y3 = mul(f3v[v], y);
+            const C<V> xc{r * (x.re - x.im), r * (x.re + x.im)};
+            const C<V> yc{nr * (y.re + y.im), r * (y.re - y.im)};
+            C<V> zx, zy;  // the results of the third and fourth quarters
+            if constexpr (W == 8 && M == 8) {
+                zx = {pick01(x.re, xc.re, x1.re), pick01(x.im, xc.im, x1.im)};
+                zy = {pick01(y.re, yc.re, y3.re), pick01(y.im, yc.im, y3.im)};
+            } else if (v == 0) {
+                zx = pick0(x, x1), zy = pick0(y, y3);
+            } else if (W * v == half) {
+                zx = pick0(xc, x1), zy = pick0(yc, y3);
+            } else {
+                zx = x1, zy = y3;
+            }
+            st<W>(p, add(g, h));
+            st<W>(p + q, sub(g, h));
+            st<W>(p + 2 * q, zx);
+            st<W>(p + 3 * q, zy);
         }
-        st<W>(p, add(g, h));
-        st<W>(p + q, sub(g, h));
-        st<W>(p + 2 * q, zx);
-        st<W>(p + 3 * q, zy);
     }
 }
 
-template <int W, int M>
-inline void twistedStageSmall(double* z, const StepAngle& a) {
+template <int W, int M, int Blocks = 1>
+inline void twistedStageSmall(double* const* blocks, const StepAngle& a) {
     static_assert((M == 8 || M == 16) && (W == 4 || W == 8));
     using V = typename Pack<W>::V;
     constexpr int half = M / 2, q = 2 * M;
@@ -592,26 +604,32 @@ inline void twistedStageSmall(double* z, const StepAngle& a) {
         rows[2 * (M - k) + 1] = __builtin_shufflevector(hi[k], -hi[k], 3, 6, 1, 4);
     }
     const V sqrtHalf = V{} + kSqrtHalf, negSqrtHalf = V{} + kNegSqrtHalf;
+    V fv[M / W][8];  // f1 .. f4, real and imaginary parts
 #pragma GCC unroll 4
-    for (int v = 0; v < M / W; ++v) {
-        V f[8];  // f1 .. f4, real and imaginary parts
-        transposeParts<W, V4, 2>(rows + 2 * W * v, f);
-        double* p = z + 2 * W * v;
-        const C<V> pa = ld<W>(p), pb = ld<W>(p + q), pc = ld<W>(p + 2 * q), pd = ld<W>(p + 3 * q);
-        const C<V> ac = plusI(pa, pc), bd = plusI(pb, pd);
-        const C<V> acm = minusI(pa, pc), bdm = minusI(pb, pd);
-        C<V> u = mul(C<V>{f[0], f[1]}, ac), w = mul(C<V>{f[2], f[3]}, bd);
-        C<V> x = mul(C<V>{f[4], f[5]}, acm), y = mul(C<V>{f[6], f[7]}, bdm);
-        if (v == 0) {
-            // Point 0: u = a + ic, v = eps (b + id), x = a - ic, y = eps^3 (b - id).
-            const C<V> w0{sqrtHalf * (bd.re - bd.im), sqrtHalf * (bd.re + bd.im)};
-            const C<V> y0{negSqrtHalf * (bdm.re + bdm.im), sqrtHalf * (bdm.re - bdm.im)};
-            u = pick0(ac, u), w = pick0(w0, w), x = pick0(acm, x), y = pick0(y0, y);
+    for (int v = 0; v < M / W; ++v) transposeParts<W, V4, 2>(rows + 2 * W * v, fv[v]);
+#pragma GCC unroll 4
+    for (int b = 0; b < Blocks; ++b) {
+#pragma GCC unroll 4
+        for (int v = 0; v < M / W; ++v) {
+            const V* f = fv[v];
+            double* p = blocks[b] + 2 * W * v;
+            const C<V> pa = ld<W>(p), pb = ld<W>(p + q), pc = ld<W>(p + 2 * q),
+                       pd = ld<W>(p + 3 * q);
+            const C<V> ac = plusI(pa, pc), bd = plusI(pb, pd);
+            const C<V> acm = minusI(pa, pc), bdm = minusI(pb, pd);
+            C<V> u = mul(C<V>{f[0], f[1]}, ac), w = mul(C<V>{f[2], f[3]}, bd);
+            C<V> x = mul(C<V>{f[4], f[5]}, acm), y = mul(C<V>{f[6], f[7]}, bdm);
+            if (v == 0) {
+                // Point 0: u = a + ic, v = eps (b + id), x = a - ic, y = eps^3 (b - id).
+                const C<V> w0{sqrtHalf * (bd.re - bd.im), sqrtHalf * (bd.re + bd.im)};
+                const C<V> y0{negSqrtHalf * (bdm.re + bdm.im), sqrtHalf * (bdm.re - bdm.im)};
+                u = pick0(ac, u), w = pick0(w0, w), x = pick0(acm, x), y = pick0(y0, y);
+            }
+            st<W>(p, add(u, w));
+            st<W>(p + q, sub(u, w));
+            st<W>(p + 2 * q, add(x, y));
+            st<W>(p + 3 * q, sub(x, y));
         }
-        st<W>(p, add(u, w));
-        st<W>(p + q, sub(u, w));
-        st<W>(p + 2 * q, add(x, y));
-        st<W>(p + 3 * q, sub(x, y));
     }
 }
 
@@ -626,8 +644,8 @@ void plainStage(int n, double* z, int firstBlock, int endBlock, const StageAngle
     const int half = m >> 1;
     const StepAngle a(angle);
     if constexpr (W >= 4) {
-        if (n == 64) return plainStageSmall<W, 8, Conj>(z, a);
-        if (n == 128) return plainStageSmall<W, 16, Conj>(z, a);
+        if (n == 64) return plainStageSmall<W, 8, Conj>(&z, a);
+        if (n == 128) return plainStageSmall<W, 16, Conj>(&z, a);
     }
 
     if (firstBlock == 0) {
@@ -787,8 +805,8 @@ void twistedStage(int n, double* z, int firstBlock, int endBlock, const StageAng
     const int half = m >> 1;
     const StepAngle a(angle);
     if constexpr (W >= 4) {
-        if (n == 64) return twistedStageSmall<W, 8>(z, a);
-        if (n == 128) return twistedStageSmall<W, 16>(z, a);
+        if (n == 64) return twistedStageSmall<W, 8>(&z, a);
+        if (n == 128) return twistedStageSmall<W, 16>(&z, a);
     }
 
     // Point 0: factors 1, eps, 1, eps^3 (the reference's twisted4 without factors).

@@ -4,8 +4,7 @@
 // offers them (fft_path.cpp).
 #include "fft/bit_reverse_tiles.h"
 #include "fft/fft_path.h"
-#include "fft/leaves_simd.h"
-#include "fft/stage_simd.h"
+#include "fft/finish_simd.h"
 
 namespace oskelon::detail {
 
@@ -20,6 +19,8 @@ const FftStages kAvx2Stages{simd::quarterStageW<4>,
                             simd::quarterStageConjPartW<4>,
                             simd::twistedStagePartW<4>,
                             tiles::bitReversePartW<tiles::V4>,
-                            tiles::bitReverseConjPartW<tiles::V4>};
+                            tiles::bitReverseConjPartW<tiles::V4>,
+                            finish::finishPlainW<4>,
+                            finish::finishTwistedW<4>};
 
 }  // namespace oskelon::detail

@@ -4,8 +4,7 @@
 // offers them (fft_path.cpp).
 #include "fft/bit_reverse_tiles.h"
 #include "fft/fft_path.h"
-#include "fft/leaves_simd.h"
-#include "fft/stage_simd.h"
+#include "fft/finish_simd.h"
 
 namespace oskelon::detail {
 
@@ -20,6 +19,8 @@ const FftStages kAvx512Stages{simd::quarterStageW<8>,
                               simd::quarterStageConjPartW<8>,
                               simd::twistedStagePartW<8>,
                               tiles::bitReversePartW<tiles::V8>,
-                              tiles::bitReverseConjPartW<tiles::V8>};
+                              tiles::bitReverseConjPartW<tiles::V8>,
+                              finish::finishPlainW<8>,
+                              finish::finishTwistedW<8>};
 
 }  // namespace oskelon::detail

@@ -1,11 +1,16 @@
 // The sse2 path: the stage template on 2-lane vectors and the cache-blocked bit reversal.
 // Compiled with this path's target flags (src/fft/CMakeLists.txt); called only when the CPU
 // offers them (fft_path.cpp).
+#include "fft/block_finish.h"
 #include "fft/complex_fft.h"
 #include "fft/fft_path.h"
 #include "fft/stage_simd.h"
 
 namespace oskelon::detail {
+
+template <bool TwistedBlock>
+constexpr auto kSse2Finish = finishBlock<simd::quarterStagePartW<2>, simd::twistedStagePartW<2>,
+                                         leavesPlain, leavesTwisted, TwistedBlock>;
 
 // The fixed kernels stay the scalar ones: their vector form is written for 256-bit halves.
 const FftStages kSse2Stages{simd::quarterStageW<2>,
@@ -19,6 +24,8 @@ const FftStages kSse2Stages{simd::quarterStageW<2>,
                             simd::quarterStageConjPartW<2>,
                             simd::twistedStagePartW<2>,
                             bitReverseBlockedPart,
-                            bitReverseConjBlockedPart};
+                            bitReverseConjBlockedPart,
+                            kSse2Finish<false>,
+                            kSse2Finish<true>};
 
 }  // namespace oskelon::detail
