@@ -1,37 +1,44 @@
-// The end of the recursion: a block of 256 or 512 doubles after its own stage, that is the stages
-// of its four quarters (64 or 128 doubles each) and the fixed kernels below them. A plain block's
-// quarters are P, T, P, P; a twisted block's P, T, P, T. `plain` and `twisted` are the angles of
-// the quarters' stages (plainStageAngle and twistedStageAngle of n/4).
+// The end of the recursion: up to four blocks of 256 or 512 doubles, each after its own stage,
+// get the stages of their quarters (64 or 128 doubles each) and the fixed kernels below them. A
+// plain block's quarters are P, T, P, P; a twisted block's P, T, P, T. Bit i of `twisted` marks
+// block i as twisted. `plain` and `twistedAngle` are the angles of the quarters' stages
+// (plainStageAngle and twistedStageAngle of n/4).
 //
-// finishBlock does it quarter by quarter through a path's single-block entries; the vector paths
-// of 4 and 8 lanes have their own (finish_simd.h), which form the factors of the quarters' stages
-// once for all the quarters of a kind. Every element sees the same operations either way.
+// finishBlocks does it block by block and quarter by quarter through a path's single-block
+// entries; the vector paths of 4 and 8 lanes have their own (finish_simd.h), which form the factors
+// of the quarters' stages once for all the quarters of a kind. Every element sees the same
+// operations either way.
 #pragma once
 
 #include "fft/stage_kernels.h"
 
 namespace oskelon {
 
+inline constexpr int kMaxFinishBlocks = 4;  // the quarters of one block of 1024 or 2048 doubles
+
 using StagePartFn = void (*)(int n, double* block, int first, int end, const StageAngle& angle);
 using LeavesFn = void (*)(int n, double* block);
 
-template <StagePartFn Plain, StagePartFn Twisted, LeavesFn LeavesPlain, LeavesFn LeavesTwisted,
-          bool TwistedBlock>
-void finishBlock(int n, double* block, const StageAngle& plain, const StageAngle& twisted) {
+template <StagePartFn Plain, StagePartFn Twisted, LeavesFn LeavesPlain, LeavesFn LeavesTwisted>
+void finishBlocks(int n, double* const* blocks, int count, unsigned twisted,
+                  const StageAngle& plainAngle, const StageAngle& twistedAngle) {
     const int q = n >> 2;
     const int seeds = stageSeedBlocks(q);
-    Plain(q, block, 0, seeds, plain);
-    LeavesPlain(q, block);
-    Twisted(q, block + q, 0, seeds, twisted);
-    LeavesTwisted(q, block + q);
-    Plain(q, block + 2 * q, 0, seeds, plain);
-    LeavesPlain(q, block + 2 * q);
-    if constexpr (TwistedBlock) {
-        Twisted(q, block + 3 * q, 0, seeds, twisted);
-        LeavesTwisted(q, block + 3 * q);
-    } else {
-        Plain(q, block + 3 * q, 0, seeds, plain);
-        LeavesPlain(q, block + 3 * q);
+    for (int i = 0; i < count; ++i) {
+        double* const block = blocks[i];
+        Plain(q, block, 0, seeds, plainAngle);
+        LeavesPlain(q, block);
+        Twisted(q, block + q, 0, seeds, twistedAngle);
+        LeavesTwisted(q, block + q);
+        Plain(q, block + 2 * q, 0, seeds, plainAngle);
+        LeavesPlain(q, block + 2 * q);
+        if (twisted >> i & 1u) {
+            Twisted(q, block + 3 * q, 0, seeds, twistedAngle);
+            LeavesTwisted(q, block + 3 * q);
+        } else {
+            Plain(q, block + 3 * q, 0, seeds, plainAngle);
+            LeavesPlain(q, block + 3 * q);
+        }
     }
 }
 

@@ -67,11 +67,8 @@ class Stages {
     void twisted(int n, double* block) const {
         s_.twistedQuarterStagePart(n, block, 0, stageSeedBlocks(n), a_.twisted(n));
     }
-    void finishPlain(int n, double* block) const {
-        s_.finishPlain(n, block, a_.plain(n >> 2), a_.twisted(n >> 2));
-    }
-    void finishTwisted(int n, double* block) const {
-        s_.finishTwisted(n, block, a_.plain(n >> 2), a_.twisted(n >> 2));
+    void finish(int n, double* const* blocks, int count, unsigned twisted) const {
+        s_.finishBlocks(n, blocks, count, twisted, a_.plain(n >> 2), a_.twisted(n >> 2));
     }
     void leavesPlain(int n, double* block) const { s_.leavesPlain(n, block); }
     void leavesTwisted(int n, double* block) const { s_.leavesTwisted(n, block); }
@@ -84,44 +81,55 @@ class Stages {
 };
 
 // The recursion over one path's stages and leaves.
-void finishPlainOn(const Stages& s, int n, double* block) {
-    s.finishPlain(n, block);
-}
 
-void finishTwistedOn(const Stages& s, int n, double* block) {
-    s.finishTwisted(n, block);
-}
-
+void recursePlainOn(const Stages& s, int n, double* block);
 void recurseTwistedOn(const Stages& s, int n, double* block);
 
-// Each level applies its stage and transforms quarters 0..2 recursively; quarter 3 continues in
-// the loop. Recursion depth is log4(n/512).
-void recursePlainOn(const Stages& s, int n, double* block) {
-    s.plain(n, block);
-    while (n > 512) {
-        const int q = n >> 2;
+// The quarters of a plain or twisted block of n >= 1024 doubles after its own stage: P, T, P and P
+// or T. Quarters of 256 or 512 doubles get their stages here and are finished together; larger
+// ones recurse, each from its own stage down. Recursion depth is log4(n/1024).
+void quartersOf(const Stages& s, int n, double* block, bool twisted) {
+    const int q = n >> 2;
+    if (q <= 512) {
+        s.plain(q, block);
+        s.twisted(q, block + q);
+        s.plain(q, block + 2 * q);
+        if (twisted) {
+            s.twisted(q, block + 3 * q);
+        } else {
+            s.plain(q, block + 3 * q);
+        }
+        double* const quarters[4] = {block, block + q, block + 2 * q, block + 3 * q};
+        s.finish(q, quarters, 4, twisted ? 0b1010u : 0b0010u);
+    } else {
         recursePlainOn(s, q, block);
         recurseTwistedOn(s, q, block + q);
         recursePlainOn(s, q, block + 2 * q);
-        block += 3 * q;
-        n = q;
-        s.plain(n, block);
+        if (twisted) {
+            recurseTwistedOn(s, q, block + 3 * q);
+        } else {
+            recursePlainOn(s, q, block + 3 * q);
+        }
     }
-    finishPlainOn(s, n, block);
+}
+
+// The block transforms P and T of a block of n >= 256 doubles, from its own stage down.
+void recursePlainOn(const Stages& s, int n, double* block) {
+    s.plain(n, block);
+    if (n > 512) {
+        quartersOf(s, n, block, false);
+    } else {
+        s.finish(n, &block, 1, 0u);
+    }
 }
 
 void recurseTwistedOn(const Stages& s, int n, double* block) {
     s.twisted(n, block);
-    while (n > 512) {
-        const int q = n >> 2;
-        recursePlainOn(s, q, block);
-        recurseTwistedOn(s, q, block + q);
-        recursePlainOn(s, q, block + 2 * q);
-        block += 3 * q;
-        n = q;
-        s.twisted(n, block);
+    if (n > 512) {
+        quartersOf(s, n, block, true);
+    } else {
+        s.finish(n, &block, 1, 1u);
     }
-    finishTwistedOn(s, n, block);
 }
 
 }  // namespace
@@ -161,12 +169,9 @@ namespace {
 inline void transformQuarters(const Stages& s, int n, double* data) {
     const int q = n >> 2;
     if (n > 512) {
-        recursePlainOn(s, q, data);
-        recurseTwistedOn(s, q, data + q);
-        recursePlainOn(s, q, data + 2 * q);
-        recursePlainOn(s, q, data + 3 * q);
+        quartersOf(s, n, data, false);
     } else if (q > 32) {
-        finishPlainOn(s, n, data);
+        s.finish(n, &data, 1, 0u);
     } else {
         s.leavesPlain(n, data);
     }

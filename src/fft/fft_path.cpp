@@ -11,17 +11,20 @@
 namespace oskelon {
 namespace {
 
-template <bool TwistedBlock>
-constexpr auto kScalarFinish = finishBlock<quarterStagePart, twistedQuarterStagePart, leavesPlain,
-                                           leavesTwisted, TwistedBlock>;
-
-const FftStages kScalarStages{quarterStage,         quarterStageConj,
-                              twistedQuarterStage,  bitReverse,
-                              bitReverseConj,       leavesPlain,
-                              leavesTwisted,        quarterStagePart,
-                              quarterStageConjPart, twistedQuarterStagePart,
-                              bitReversePart,       bitReverseConjPart,
-                              kScalarFinish<false>, kScalarFinish<true>};
+const FftStages kScalarStages{
+    quarterStage,
+    quarterStageConj,
+    twistedQuarterStage,
+    bitReverse,
+    bitReverseConj,
+    leavesPlain,
+    leavesTwisted,
+    quarterStagePart,
+    quarterStageConjPart,
+    twistedQuarterStagePart,
+    bitReversePart,
+    bitReverseConjPart,
+    finishBlocks<quarterStagePart, twistedQuarterStagePart, leavesPlain, leavesTwisted>};
 
 FftPath choosePath() {
     FftPath path = bestFftPath();

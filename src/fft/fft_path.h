@@ -58,10 +58,10 @@ struct FftStages {
                                     const StageAngle& angle);
     void (*bitReversePart)(int n, double* data, int part, int parts);
     void (*bitReverseConjPart)(int n, double* data, int part, int parts);
-    // The stages of the quarters of a plain or twisted block of 256 or 512 doubles after its own
-    // stage, and the leaves below them (block_finish.h), with the angles of the quarters' stages.
-    void (*finishPlain)(int n, double* block, const StageAngle& plain, const StageAngle& twisted);
-    void (*finishTwisted)(int n, double* block, const StageAngle& plain, const StageAngle& twisted);
+    // The stages of the quarters of `count` blocks of 256 or 512 doubles after their own stages,
+    // and the leaves below them (finishBlocks in block_finish.h).
+    void (*finishBlocks)(int n, double* const* blocks, int count, unsigned twisted,
+                         const StageAngle& plain, const StageAngle& twistedAngle);
 };
 
 // The table of a path; for an unsupported path the table is still valid but must not be called.

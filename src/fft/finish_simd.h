@@ -1,57 +1,64 @@
-// The end of the recursion (block_finish.h) on 4 and 8 lanes: the quarters' stages of one kind
+// The end of the recursion (block_finish.h) on 4 and 8 lanes: all the quarters' stages of one kind
 // share their factors. A stage of 64 or 128 doubles spends about as long forming its factors as on
-// its butterflies, so the plain quarters (three of a plain block, two of a twisted one) form them
-// once and the twisted ones once, each quarter then doing its own butterflies with them.
+// its butterflies, so the plain quarters of all the blocks form them once and the twisted ones
+// once, each quarter then doing its own butterflies with them; the leaves follow. Up to four
+// blocks of 512 doubles are 16 KiB, which stay in the first-level cache from stage to leaves.
 //
 // Included by the translation units of the 4- and 8-lane paths after stage_simd.h and
 // leaves_simd.h; internal linkage, like them.
 #pragma once
 
+#include "fft/block_finish.h"
+#include "fft/contract.h"
 #include "fft/leaves_simd.h"
 #include "fft/stage_simd.h"
 
 namespace oskelon::finish {
 namespace {
 
-template <int W, int M, bool TwistedBlock>
-inline void quarterStages(double* block, const StageAngle& plain, const StageAngle& twisted) {
-    constexpr int q = 8 * M;  // doubles per quarter of the block
-    const simd::StepAngle p(plain), t(twisted);
-    if constexpr (TwistedBlock) {
-        double* const plains[2] = {block, block + 2 * q};
-        double* const twisteds[2] = {block + q, block + 3 * q};
-        simd::plainStageSmall<W, M, false, 2>(plains, p);
-        simd::twistedStageSmall<W, M, 2>(twisteds, t);
-    } else {
-        double* const plains[3] = {block, block + 2 * q, block + 3 * q};
-        double* const twisteds[1] = {block + q};
-        simd::plainStageSmall<W, M, false, 3>(plains, p);
-        simd::twistedStageSmall<W, M, 1>(twisteds, t);
+template <int W, int M>
+inline void quarterStages(double* const* blocks, int count, unsigned twisted,
+                          const StageAngle& plainAngle, const StageAngle& twistedAngle) {
+    constexpr int q = 8 * M;  // doubles per quarter of a block
+    double* plains[3 * kMaxFinishBlocks];
+    double* twisteds[2 * kMaxFinishBlocks];
+    int p = 0, t = 0;
+    for (int i = 0; i < count; ++i) {
+        plains[p++] = blocks[i];
+        twisteds[t++] = blocks[i] + q;
+        plains[p++] = blocks[i] + 2 * q;
+        if (twisted >> i & 1u) {
+            twisteds[t++] = blocks[i] + 3 * q;
+        } else {
+            plains[p++] = blocks[i] + 3 * q;
+        }
     }
+    simd::plainStageSmall<W, M, false>(plains, p, simd::StepAngle(plainAngle));
+    simd::twistedStageSmall<W, M>(twisteds, t, simd::StepAngle(twistedAngle));
 }
 
-template <int W, bool TwistedBlock>
-void finishW(int n, double* block, const StageAngle& plain, const StageAngle& twisted) {
+template <int W>
+void finishBlocksW(int n, double* const* blocks, int count, unsigned twisted,
+                   const StageAngle& plainAngle, const StageAngle& twistedAngle) {
+    OSKELON_ASSERT(count >= 1 && count <= kMaxFinishBlocks);
     using V = typename simd::Pack<W>::V;
     const int q = n >> 2;
     if (q == 128) {
-        quarterStages<W, 16, TwistedBlock>(block, plain, twisted);
+        quarterStages<W, 16>(blocks, count, twisted, plainAngle, twistedAngle);
     } else {
-        quarterStages<W, 8, TwistedBlock>(block, plain, twisted);
+        quarterStages<W, 8>(blocks, count, twisted, plainAngle, twistedAngle);
     }
-    leaves::leavesW<V, false>(q, block);
-    leaves::leavesW<V, true>(q, block + q);
-    leaves::leavesW<V, false>(q, block + 2 * q);
-    leaves::leavesW<V, TwistedBlock>(q, block + 3 * q);
-}
-
-template <int W>
-void finishPlainW(int n, double* block, const StageAngle& plain, const StageAngle& twisted) {
-    finishW<W, false>(n, block, plain, twisted);
-}
-template <int W>
-void finishTwistedW(int n, double* block, const StageAngle& plain, const StageAngle& twisted) {
-    finishW<W, true>(n, block, plain, twisted);
+    for (int i = 0; i < count; ++i) {
+        double* const block = blocks[i];
+        leaves::leavesW<V, false>(q, block);
+        leaves::leavesW<V, true>(q, block + q);
+        leaves::leavesW<V, false>(q, block + 2 * q);
+        if (twisted >> i & 1u) {
+            leaves::leavesW<V, true>(q, block + 3 * q);
+        } else {
+            leaves::leavesW<V, false>(q, block + 3 * q);
+        }
+    }
 }
 
 }  // namespace

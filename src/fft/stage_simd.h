@@ -456,8 +456,8 @@ inline int plainRuns(double* z, int q, int m, int k, int end, int used, Chain& c
 // centre's rows are the same values exchanged and negated, and the rows of W points are
 // transposed into the lanes. (Rows for the plain stage were slower: 5.5 -> 6.4 us below.)
 //
-// One call does the stage on Blocks blocks of the same length and kind with the same factors, as
-// the end of the recursion does for the quarters of a block (finish_simd.h).
+// One call does the stage on `count` blocks of the same length and kind with the same factors, as
+// the end of the recursion does for the quarters of its blocks (finish_simd.h).
 //
 // Per call this replaces a dozen scalar and two-lane pieces. BM_Stage per 2^15 doubles at 64 and
 // 128 doubles: avx512 plain 13.8 -> 5.5 and 9.5 -> 6.3 us, twisted 16.7 -> 11.0 -> 10.1 (rows)
@@ -507,8 +507,8 @@ inline X sigmaRow(double s0, double s1) {
     return X{-s0, s0, -s1, s1};  // FactorChain's sigma lanes
 }
 
-template <int W, int M, bool Conj, int Blocks = 1>
-inline void plainStageSmall(double* const* blocks, const StepAngle& a) {
+template <int W, int M, bool Conj>
+inline void plainStageSmall(double* const* blocks, int count, const StepAngle& a) {
     static_assert((M == 8 || M == 16) && (W == 4 || W == 8));
     using V = typename Pack<W>::V;
     constexpr int half = M / 2, q = 2 * M;
@@ -537,8 +537,7 @@ inline void plainStageSmall(double* const* blocks, const StepAngle& a) {
         f1v[v] = factorLanes<W>(f1 + W * v);
         f3v[v] = factorLanes<W>(f3 + W * v);
     }
-#pragma GCC unroll 4
-    for (int b = 0; b < Blocks; ++b) {
+    for (int b = 0; b < count; ++b) {
 #pragma GCC unroll 4
         for (int v = 0; v < M / W; ++v) {
             double* p = blocks[b] + 2 * W * v;
@@ -569,8 +568,8 @@ inline void plainStageSmall(double* const* blocks, const StepAngle& a) {
     }
 }
 
-template <int W, int M, int Blocks = 1>
-inline void twistedStageSmall(double* const* blocks, const StepAngle& a) {
+template <int W, int M>
+inline void twistedStageSmall(double* const* blocks, int count, const StepAngle& a) {
     static_assert((M == 8 || M == 16) && (W == 4 || W == 8));
     using V = typename Pack<W>::V;
     constexpr int half = M / 2, q = 2 * M;
@@ -607,8 +606,7 @@ inline void twistedStageSmall(double* const* blocks, const StepAngle& a) {
     V fv[M / W][8];  // f1 .. f4, real and imaginary parts
 #pragma GCC unroll 4
     for (int v = 0; v < M / W; ++v) transposeParts<W, V4, 2>(rows + 2 * W * v, fv[v]);
-#pragma GCC unroll 4
-    for (int b = 0; b < Blocks; ++b) {
+    for (int b = 0; b < count; ++b) {
 #pragma GCC unroll 4
         for (int v = 0; v < M / W; ++v) {
             const V* f = fv[v];
@@ -644,8 +642,8 @@ void plainStage(int n, double* z, int firstBlock, int endBlock, const StageAngle
     const int half = m >> 1;
     const StepAngle a(angle);
     if constexpr (W >= 4) {
-        if (n == 64) return plainStageSmall<W, 8, Conj>(&z, a);
-        if (n == 128) return plainStageSmall<W, 16, Conj>(&z, a);
+        if (n == 64) return plainStageSmall<W, 8, Conj>(&z, 1, a);
+        if (n == 128) return plainStageSmall<W, 16, Conj>(&z, 1, a);
     }
 
     if (firstBlock == 0) {
@@ -805,8 +803,8 @@ void twistedStage(int n, double* z, int firstBlock, int endBlock, const StageAng
     const int half = m >> 1;
     const StepAngle a(angle);
     if constexpr (W >= 4) {
-        if (n == 64) return twistedStageSmall<W, 8>(&z, a);
-        if (n == 128) return twistedStageSmall<W, 16>(&z, a);
+        if (n == 64) return twistedStageSmall<W, 8>(&z, 1, a);
+        if (n == 128) return twistedStageSmall<W, 16>(&z, 1, a);
     }
 
     // Point 0: factors 1, eps, 1, eps^3 (the reference's twisted4 without factors).

@@ -20,7 +20,6 @@ const FftStages kAvx2Stages{simd::quarterStageW<4>,
                             simd::twistedStagePartW<4>,
                             tiles::bitReversePartW<tiles::V4>,
                             tiles::bitReverseConjPartW<tiles::V4>,
-                            finish::finishPlainW<4>,
-                            finish::finishTwistedW<4>};
+                            finish::finishBlocksW<4>};
 
 }  // namespace oskelon::detail

@@ -20,7 +20,6 @@ const FftStages kAvx512Stages{simd::quarterStageW<8>,
                               simd::twistedStagePartW<8>,
                               tiles::bitReversePartW<tiles::V8>,
                               tiles::bitReverseConjPartW<tiles::V8>,
-                              finish::finishPlainW<8>,
-                              finish::finishTwistedW<8>};
+                              finish::finishBlocksW<8>};
 
 }  // namespace oskelon::detail

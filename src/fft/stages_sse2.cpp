@@ -8,10 +8,6 @@
 
 namespace oskelon::detail {
 
-template <bool TwistedBlock>
-constexpr auto kSse2Finish = finishBlock<simd::quarterStagePartW<2>, simd::twistedStagePartW<2>,
-                                         leavesPlain, leavesTwisted, TwistedBlock>;
-
 // The fixed kernels stay the scalar ones: their vector form is written for 256-bit halves.
 const FftStages kSse2Stages{simd::quarterStageW<2>,
                             simd::quarterStageConjW<2>,
@@ -25,7 +21,7 @@ const FftStages kSse2Stages{simd::quarterStageW<2>,
                             simd::twistedStagePartW<2>,
                             bitReverseBlockedPart,
                             bitReverseConjBlockedPart,
-                            kSse2Finish<false>,
-                            kSse2Finish<true>};
+                            finishBlocks<simd::quarterStagePartW<2>, simd::twistedStagePartW<2>,
+                                         leavesPlain, leavesTwisted>};
 
 }  // namespace oskelon::detail
