@@ -3,8 +3,9 @@
 // A block of M points is transformed by its first stage and then by block transforms of its four
 // quarters: after the plain stage, P on quarters 0, 2, 3 and T on quarter 1; after the twisted
 // stage, P on quarters 0 and 2 and T on quarters 1 and 3. The result is bit-reversed within the
-// block. Blocks above 512 doubles recurse, blocks of 256 or 512 doubles are finished by
-// straight-line calls, and blocks of 64 or 128 doubles end in the fixed 8- and 16-point kernels.
+// block. Blocks above 512 doubles recurse; blocks of 256 or 512 doubles are finished by the path's
+// finishBlocks (block_finish.h), all four quarters of a block of 1024 or 2048 doubles in one call,
+// and blocks of 64 or 128 doubles end in the fixed 8- and 16-point kernels.
 //
 // On several threads (an active pool, n >= kFftParallelMinLength) the same blocks get the same
 // calls, in another order: the first stages of the top levels split by seed blocks, then the
@@ -71,7 +72,6 @@ class Stages {
         s_.finishBlocks(n, blocks, count, twisted, a_.plain(n >> 2), a_.twisted(n >> 2));
     }
     void leavesPlain(int n, double* block) const { s_.leavesPlain(n, block); }
-    void leavesTwisted(int n, double* block) const { s_.leavesTwisted(n, block); }
     const FftStages& path() const { return s_; }
     const StageAngles& angles() const { return a_; }
 
