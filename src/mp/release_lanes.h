@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "mp/lane_transpose.h"
 #include "mp/word_blocks.h"
 
 namespace oskelon::detail {
@@ -36,31 +37,10 @@ inline int releaseLanesCover(int total) {
 
 template <std::uint64_t R>
 struct ReleaseLanes {
-    using V = double __attribute__((vector_size(64)));
+    using V = Lanes8;
     using M = long long __attribute__((vector_size(64)));
     using W32 = int __attribute__((vector_size(32)));
     using W16 = short __attribute__((vector_size(16)));
-
-    // y[c] lane r = x[r] lane c.
-    [[gnu::always_inline]] static void transpose(const V* x, V* y) {
-        V t[8], u[8];
-        for (int k = 0; k < 8; k += 2) {
-            t[k] = __builtin_shufflevector(x[k], x[k + 1], 0, 8, 2, 10, 4, 12, 6, 14);
-            t[k + 1] = __builtin_shufflevector(x[k], x[k + 1], 1, 9, 3, 11, 5, 13, 7, 15);
-        }
-        for (int k = 0; k < 8; k += 4) {
-            for (int o = 0; o < 2; ++o) {
-                u[k + o] =
-                    __builtin_shufflevector(t[k + o], t[k + o + 2], 0, 1, 8, 9, 4, 5, 12, 13);
-                u[k + o + 2] =
-                    __builtin_shufflevector(t[k + o], t[k + o + 2], 2, 3, 10, 11, 6, 7, 14, 15);
-            }
-        }
-        for (int k = 0; k < 4; ++k) {
-            y[k] = __builtin_shufflevector(u[k], u[k + 4], 0, 1, 2, 3, 8, 9, 10, 11);
-            y[k + 4] = __builtin_shufflevector(u[k], u[k + 4], 4, 5, 6, 7, 12, 13, 14, 15);
-        }
-    }
 
     // x := floor(H x + 0.5) lane by lane, as roundedOf; lanes whose |H x| is not below limit (or
     // NaN) are marked in bad. (Vectors pass by reference: by value they would change the ABI of
@@ -100,21 +80,23 @@ struct ReleaseLanes {
         for (int s = 0; s < S; s += kReleaseLaneSteps) {
             // Lane j reads and writes its 8 coefficients from low(j) up.
             const auto low = [&](int j) { return top - j * S - s - (kReleaseLaneSteps - 1); };
-            V x[kReleaseLanes];
+            V x[kVectors][8];  // lane j's row in x[j / 8][j % 8]
             for (int j = 0; j < kReleaseLanes; ++j) {
-                std::memcpy(&x[j], c + low(j), sizeof(V));
+                V& row = x[j / 8][j % 8];
+                std::memcpy(&row, c + low(j), sizeof row);
                 // The segments run downwards through memory, which the prefetcher does not follow.
                 __builtin_prefetch(c + low(j) - 128);
-                round(x[j], H, limit, bad);
+                round(row, H, limit, bad);
             }
-            V a[kVectors][8];
-            for (int v = 0; v < kVectors; ++v) transpose(x + 8 * v, a[v]);
+            // Columns: x[v][i] is element i of the rows of lanes 8v .. 8v+7, one per lane.
+            for (auto& group : x) transposeLanes(group);
             for (int i = 7; i >= 0; --i) {
-                for (int v = 0; v < kVectors; ++v) step(a[v][i], q[v]);
+                for (int v = 0; v < kVectors; ++v) step(x[v][i], q[v]);
             }
-            for (int v = 0; v < kVectors; ++v) transpose(a[v], x + 8 * v);
+            for (auto& group : x) transposeLanes(group);
             for (int j = 0; j < kReleaseLanes; ++j) {
-                const W16 digits = __builtin_convertvector(__builtin_convertvector(x[j], W32), W16);
+                const W16 digits =
+                    __builtin_convertvector(__builtin_convertvector(x[j / 8][j % 8], W32), W16);
                 std::memcpy(word + low(j) - 1, &digits, sizeof digits);
             }
         }

@@ -6,6 +6,7 @@
 #include "fft/contract.h"
 #include "fft/rounded_sincos.h"
 #include "mp/carry_blocks.h"
+#include "mp/lane_transpose.h"
 #include "mp/word_blocks.h"
 
 namespace oskelon {
@@ -229,28 +230,9 @@ struct SegmentValues {
 
 // One value of each of the group's segments, segment g in lane g; compiled to vectors of the
 // caller's width, each lane with exactly the scalar operations.
-using Lanes = double __attribute__((vector_size(kLaneSegments * sizeof(double))));
-
-// Rows v[k] (step k, lane g) into columns v[g] (segment g, step k).
-[[gnu::always_inline]] inline void transposeLanes(Lanes (&v)[kLaneSegments]) {
-    static_assert(kLaneSegments == 8);
-    Lanes t[8], u[8];
-    for (int k = 0; k < 8; k += 2) {
-        t[k] = __builtin_shufflevector(v[k], v[k + 1], 0, 8, 2, 10, 4, 12, 6, 14);
-        t[k + 1] = __builtin_shufflevector(v[k], v[k + 1], 1, 9, 3, 11, 5, 13, 7, 15);
-    }
-    for (int k = 0; k < 8; k += 4) {
-        for (int h = 0; h < 2; ++h) {
-            u[k + h] = __builtin_shufflevector(t[k + h], t[k + h + 2], 0, 1, 8, 9, 4, 5, 12, 13);
-            u[k + h + 2] =
-                __builtin_shufflevector(t[k + h], t[k + h + 2], 2, 3, 10, 11, 6, 7, 14, 15);
-        }
-    }
-    for (int g = 0; g < 4; ++g) {
-        v[g] = __builtin_shufflevector(u[g], u[g + 4], 0, 1, 2, 3, 8, 9, 10, 11);
-        v[g + 4] = __builtin_shufflevector(u[g], u[g + 4], 4, 5, 6, 7, 12, 13, 14, 15);
-    }
-}
+using Lanes = detail::Lanes8;
+static_assert(kLaneSegments == 8);
+using detail::transposeLanes;  // rows v[k] (step k, lane g) into columns v[g] (segment g, step k)
 
 [[gnu::always_inline]] inline void groupTwiddles(const Recurrence& r, int n, int first, int end,
                                                  GroupTwiddles& t) {
