@@ -68,6 +68,13 @@ class Stages {
     void twisted(int n, double* block) const {
         s_.twistedQuarterStagePart(n, block, 0, stageSeedBlocks(n), a_.twisted(n));
     }
+    void stage(int n, double* block, bool isTwisted) const {
+        if (isTwisted) {
+            twisted(n, block);
+        } else {
+            plain(n, block);
+        }
+    }
     void finish(int n, double* const* blocks, int count, unsigned twisted) const {
         s_.finishBlocks(n, blocks, count, twisted, a_.plain(n >> 2), a_.twisted(n >> 2));
     }
@@ -82,53 +89,34 @@ class Stages {
 
 // The recursion over one path's stages and leaves.
 
-void recursePlainOn(const Stages& s, int n, double* block);
-void recurseTwistedOn(const Stages& s, int n, double* block);
+// Quarter t of a plain or twisted block: P, T, P and P (plain) or T (twisted).
+constexpr bool quarterTwisted(int t, bool twisted) {
+    return t == 1 || (t == 3 && twisted);
+}
 
-// The quarters of a plain or twisted block of n >= 1024 doubles after its own stage: P, T, P and P
-// or T. Quarters of 256 or 512 doubles get their stages here and are finished together; larger
-// ones recurse, each from its own stage down. Recursion depth is log4(n/1024).
+void recurseOn(const Stages& s, int n, double* block, bool twisted);
+
+// The quarters of a block of n >= 1024 doubles after its own stage. Quarters of 256 or 512 doubles
+// get their stages here and are finished together; larger ones recurse, each from its own stage
+// down. Recursion depth is log4(n/1024).
 void quartersOf(const Stages& s, int n, double* block, bool twisted) {
     const int q = n >> 2;
     if (q <= 512) {
-        s.plain(q, block);
-        s.twisted(q, block + q);
-        s.plain(q, block + 2 * q);
-        if (twisted) {
-            s.twisted(q, block + 3 * q);
-        } else {
-            s.plain(q, block + 3 * q);
-        }
+        for (int t = 0; t < 4; ++t) s.stage(q, block + t * q, quarterTwisted(t, twisted));
         double* const quarters[4] = {block, block + q, block + 2 * q, block + 3 * q};
         s.finish(q, quarters, 4, twisted ? 0b1010u : 0b0010u);
     } else {
-        recursePlainOn(s, q, block);
-        recurseTwistedOn(s, q, block + q);
-        recursePlainOn(s, q, block + 2 * q);
-        if (twisted) {
-            recurseTwistedOn(s, q, block + 3 * q);
-        } else {
-            recursePlainOn(s, q, block + 3 * q);
-        }
+        for (int t = 0; t < 4; ++t) recurseOn(s, q, block + t * q, quarterTwisted(t, twisted));
     }
 }
 
-// The block transforms P and T of a block of n >= 256 doubles, from its own stage down.
-void recursePlainOn(const Stages& s, int n, double* block) {
-    s.plain(n, block);
+// The block transform P or T of a block of n >= 256 doubles, from its own stage down.
+void recurseOn(const Stages& s, int n, double* block, bool twisted) {
+    s.stage(n, block, twisted);
     if (n > 512) {
-        quartersOf(s, n, block, false);
+        quartersOf(s, n, block, twisted);
     } else {
-        s.finish(n, &block, 1, 0u);
-    }
-}
-
-void recurseTwistedOn(const Stages& s, int n, double* block) {
-    s.twisted(n, block);
-    if (n > 512) {
-        quartersOf(s, n, block, true);
-    } else {
-        s.finish(n, &block, 1, 1u);
+        s.finish(n, &block, 1, twisted ? 1u : 0u);
     }
 }
 
@@ -279,13 +267,8 @@ void quarterBlocks(const Stages& s, int n, double* data) {
     const int b = n / 16;
     for (int i = 0; i < 4; ++i) {
         double* quarter = data + i * (n / 4);
-        recursePlainOn(s, b, quarter);
-        recurseTwistedOn(s, b, quarter + b);
-        recursePlainOn(s, b, quarter + 2 * b);
-        if (i == 1) {
-            recurseTwistedOn(s, b, quarter + 3 * b);
-        } else {
-            recursePlainOn(s, b, quarter + 3 * b);
+        for (int t = 0; t < 4; ++t) {
+            recurseOn(s, b, quarter + t * b, quarterTwisted(t, quarterTwisted(i, false)));
         }
     }
 }
@@ -359,23 +342,15 @@ void transformInParts(const FftStages& path, int n, double* data) {
         const int q = n >> 2;
         for (int i = count - 1; i >= 0; --i) {
             const Block b = blocks[i];
-            blocks[4 * i] = {b.at, false};
-            blocks[4 * i + 1] = {b.at + q, true};
-            blocks[4 * i + 2] = {b.at + 2 * q, false};
-            blocks[4 * i + 3] = {b.at + 3 * q, b.twisted};
+            for (int t = 0; t < 4; ++t)
+                blocks[4 * i + t] = {b.at + t * q, quarterTwisted(t, b.twisted)};
         }
         count *= 4;
         n = q;
         if (count == frontier || n <= 512) break;
         stagesInParts(s, path.quarterStagePart, n, blocks, count);
     }
-    forEachPart(count, [&](int i) {
-        if (blocks[i].twisted) {
-            recurseTwistedOn(s, n, blocks[i].at);
-        } else {
-            recursePlainOn(s, n, blocks[i].at);
-        }
-    });
+    forEachPart(count, [&](int i) { recurseOn(s, n, blocks[i].at, blocks[i].twisted); });
     forEachPart(kPermutationParts, [&](int i) {
         (Inverse ? path.bitReverseConjPart : path.bitReversePart)(length, data, i,
                                                                   kPermutationParts);
