@@ -110,7 +110,7 @@ TEST(StopStorm, StopsAtTheEndLeaveOnlyAnnouncedResults) {
                 interruptProcess(pid);
                 sent = true;
             });
-        ASSERT_TRUE(sent) << r.out;
+        ASSERT_TRUE(sent) << "exit code " << r.exitCode << ", output:\n" << r.out << r.err;
         if (r.exitCode != 0) {
             EXPECT_EQ(r.exitCode, 130) << r.out << r.err;
             ++stopped;
