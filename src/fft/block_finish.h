@@ -16,6 +16,18 @@ namespace oskelon {
 
 inline constexpr int kMaxFinishBlocks = 4;  // the quarters of one block of 1024 or 2048 doubles
 
+// Quarter t of a block, after its own stage: P, T, P and P (plain block) or T (twisted block).
+constexpr bool quarterTwisted(int t, bool twisted) {
+    return t == 1 || (t == 3 && twisted);
+}
+
+// Which of the four quarters of a block are twisted, bit t for quarter t.
+constexpr unsigned twistedQuarters(bool twisted) {
+    unsigned mask = 0;
+    for (int t = 0; t < 4; ++t) mask |= unsigned{quarterTwisted(t, twisted)} << t;
+    return mask;
+}
+
 using StagePartFn = void (*)(int n, double* block, int first, int end, const StageAngle& angle);
 using LeavesFn = void (*)(int n, double* block);
 
@@ -25,19 +37,15 @@ void finishBlocks(int n, double* const* blocks, int count, unsigned twisted,
     const int q = n >> 2;
     const int seeds = stageSeedBlocks(q);
     for (int i = 0; i < count; ++i) {
-        double* const block = blocks[i];
-        Plain(q, block, 0, seeds, plainAngle);
-        LeavesPlain(q, block);
-        Twisted(q, block + q, 0, seeds, twistedAngle);
-        LeavesTwisted(q, block + q);
-        Plain(q, block + 2 * q, 0, seeds, plainAngle);
-        LeavesPlain(q, block + 2 * q);
-        if (twisted >> i & 1u) {
-            Twisted(q, block + 3 * q, 0, seeds, twistedAngle);
-            LeavesTwisted(q, block + 3 * q);
-        } else {
-            Plain(q, block + 3 * q, 0, seeds, plainAngle);
-            LeavesPlain(q, block + 3 * q);
+        for (int t = 0; t < 4; ++t) {
+            double* const quarter = blocks[i] + t * q;
+            if (quarterTwisted(t, twisted >> i & 1u)) {
+                Twisted(q, quarter, 0, seeds, twistedAngle);
+                LeavesTwisted(q, quarter);
+            } else {
+                Plain(q, quarter, 0, seeds, plainAngle);
+                LeavesPlain(q, quarter);
+            }
         }
     }
 }

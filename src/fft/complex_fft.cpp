@@ -89,11 +89,6 @@ class Stages {
 
 // The recursion over one path's stages and leaves.
 
-// Quarter t of a plain or twisted block: P, T, P and P (plain) or T (twisted).
-constexpr bool quarterTwisted(int t, bool twisted) {
-    return t == 1 || (t == 3 && twisted);
-}
-
 void recurseOn(const Stages& s, int n, double* block, bool twisted);
 
 // The quarters of a block of n >= 1024 doubles after its own stage. Quarters of 256 or 512 doubles
@@ -104,7 +99,7 @@ void quartersOf(const Stages& s, int n, double* block, bool twisted) {
     if (q <= 512) {
         for (int t = 0; t < 4; ++t) s.stage(q, block + t * q, quarterTwisted(t, twisted));
         double* const quarters[4] = {block, block + q, block + 2 * q, block + 3 * q};
-        s.finish(q, quarters, 4, twisted ? 0b1010u : 0b0010u);
+        s.finish(q, quarters, 4, twistedQuarters(twisted));
     } else {
         for (int t = 0; t < 4; ++t) recurseOn(s, q, block + t * q, quarterTwisted(t, twisted));
     }

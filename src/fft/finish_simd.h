@@ -22,19 +22,18 @@ inline void quarterStages(double* const* blocks, int count, unsigned twisted,
     constexpr int q = 8 * M;  // doubles per quarter of a block
     double* plains[3 * kMaxFinishBlocks];
     double* twisteds[2 * kMaxFinishBlocks];
-    int p = 0, t = 0;
+    int np = 0, nt = 0;
     for (int i = 0; i < count; ++i) {
-        plains[p++] = blocks[i];
-        twisteds[t++] = blocks[i] + q;
-        plains[p++] = blocks[i] + 2 * q;
-        if (twisted >> i & 1u) {
-            twisteds[t++] = blocks[i] + 3 * q;
-        } else {
-            plains[p++] = blocks[i] + 3 * q;
+        for (int t = 0; t < 4; ++t) {
+            if (quarterTwisted(t, twisted >> i & 1u)) {
+                twisteds[nt++] = blocks[i] + t * q;
+            } else {
+                plains[np++] = blocks[i] + t * q;
+            }
         }
     }
-    simd::plainStageSmall<W, M, false>(plains, p, simd::StepAngle(plainAngle));
-    simd::twistedStageSmall<W, M>(twisteds, t, simd::StepAngle(twistedAngle));
+    simd::plainStageSmall<W, M, false>(plains, np, simd::StepAngle(plainAngle));
+    simd::twistedStageSmall<W, M>(twisteds, nt, simd::StepAngle(twistedAngle));
 }
 
 template <int W>
@@ -49,14 +48,13 @@ void finishBlocksW(int n, double* const* blocks, int count, unsigned twisted,
         quarterStages<W, 8>(blocks, count, twisted, plainAngle, twistedAngle);
     }
     for (int i = 0; i < count; ++i) {
-        double* const block = blocks[i];
-        leaves::leavesW<V, false>(q, block);
-        leaves::leavesW<V, true>(q, block + q);
-        leaves::leavesW<V, false>(q, block + 2 * q);
-        if (twisted >> i & 1u) {
-            leaves::leavesW<V, true>(q, block + 3 * q);
-        } else {
-            leaves::leavesW<V, false>(q, block + 3 * q);
+        for (int t = 0; t < 4; ++t) {
+            double* const quarter = blocks[i] + t * q;
+            if (quarterTwisted(t, twisted >> i & 1u)) {
+                leaves::leavesW<V, true>(q, quarter);
+            } else {
+                leaves::leavesW<V, false>(q, quarter);
+            }
         }
     }
 }
