@@ -81,26 +81,41 @@ void WorkPool::workerLoop(int index, const WorkerStart& onStart) {
     }
 }
 
-// Takes parts of the current run until none is left; after a failure the remaining parts are
-// skipped. A part handed out is counted in running_ until it returns, so the run waits for it.
+// Joins the current run under the mutex and takes parts with one atomic step each until none is
+// left; after a failure the remaining parts are skipped. A thread that has joined is counted in
+// joined_ until it leaves, and the caller starts no new run before joined_ is 0, so the run's
+// descriptor read at joining stays valid. A worker that comes late joins whichever run is current,
+// or none.
+//
+// A part under the mutex cost two lock hand-overs between the cores; with about 17 parts of a few
+// microseconds per run, 2257 runs at size 6 on two threads, that was measurable: 290 -> 282 and
+// 340 -> 285 ms at size 6, 1493 -> 1300 ms at size 8 (medians of alternating runs).
 void WorkPool::doParts() {
-    std::unique_lock lock(mutex_);
-    while (next_ < parts_ && !error_) {
-        const int i = next_++;
-        const PartFn fn = fn_;
-        void* const context = context_;
-        ++running_;
-        lock.unlock();
-        std::exception_ptr failure;
+    PartFn fn;
+    void* context;
+    int parts;
+    {
+        std::lock_guard lock(mutex_);
+        if (next_.load(std::memory_order_relaxed) >= parts_ || error_) return;
+        fn = fn_;
+        context = context_;
+        parts = parts_;
+        joined_.fetch_add(1, std::memory_order_relaxed);
+    }
+    for (;;) {
+        const int i = next_.fetch_add(1, std::memory_order_relaxed);
+        if (i >= parts) break;
         try {
             fn(context, i);
         } catch (...) {
-            failure = std::current_exception();
+            std::lock_guard lock(mutex_);
+            if (!error_) error_ = std::current_exception();
+            next_.store(parts, std::memory_order_relaxed);
+            break;
         }
-        lock.lock();
-        if (failure && !error_) error_ = failure;
-        if (--running_ == 0) finished_.notify_one();
     }
+    std::lock_guard lock(mutex_);
+    if (joined_.fetch_sub(1, std::memory_order_release) == 1) finished_.notify_one();
 }
 
 void WorkPool::runParts(int parts, PartFn fn, void* context) {
@@ -110,7 +125,7 @@ void WorkPool::runParts(int parts, PartFn fn, void* context) {
         fn_ = fn;
         context_ = context;
         parts_ = parts;
-        next_ = 0;
+        next_.store(0, std::memory_order_relaxed);
         error_ = nullptr;
         ++generation_;
         posted_.store(generation_, std::memory_order_release);
@@ -122,16 +137,16 @@ void WorkPool::runParts(int parts, PartFn fn, void* context) {
         doParts();
     }
     // No part is handed out any more (all were, or one failed); wait for those still running.
-    pollFor([&] { return running_.load(std::memory_order_acquire) == 0; });
+    pollFor([&] { return joined_.load(std::memory_order_acquire) == 0; });
     std::exception_ptr error;
     {
         std::unique_lock lock(mutex_);
-        finished_.wait(lock, [&] { return running_ == 0; });
+        finished_.wait(lock, [&] { return joined_.load(std::memory_order_relaxed) == 0; });
         error = std::exchange(error_, nullptr);
         fn_ = nullptr;
         context_ = nullptr;
         parts_ = 0;
-        next_ = 0;
+        next_.store(0, std::memory_order_relaxed);
     }
     if (error) std::rethrow_exception(error);
 }

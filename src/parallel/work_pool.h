@@ -81,8 +81,8 @@ class WorkPool {
     PartFn fn_ = nullptr;
     void* context_ = nullptr;
     int parts_ = 0;
-    int next_ = 0;                 // next part to hand out, under mutex_
-    std::atomic<int> running_{0};  // parts handed out and not yet returned, under mutex_
+    std::atomic<int> next_{0};    // next part to hand out
+    std::atomic<int> joined_{0};  // threads in the run, changed under mutex_
     std::exception_ptr error_;
 };
 

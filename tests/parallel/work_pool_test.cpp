@@ -33,6 +33,40 @@ TEST(WorkPool, EveryPartRunsExactlyOnce) {
     }
 }
 
+// Many short runs back to back, so that workers often arrive after the caller has done every part
+// itself, or while the next run is being posted: a late worker may only ever run parts of the run
+// that is current, each once, and never a part of a run that has returned.
+TEST(WorkPool, LateWorkersJoinOnlyTheCurrentRun) {
+    const std::thread::id caller = std::this_thread::get_id();
+    for (int threads : {2, 3}) {
+        WorkPool pool(threads);
+        std::atomic<int> current{-1};
+        int wrongRun = 0, wrongCount = 0, onWorkers = 0;
+        for (int r = 0; r < 20000; ++r) {
+            const int parts = 1 + r % 3;
+            std::atomic<int> calls[3] = {0, 0, 0};
+            std::atomic<int> stale{0}, worker{0};
+            current.store(r);
+            pool.run(parts, [&, r](int i) {
+                // A few hundred nanoseconds of work, so that workers do take parts.
+                const auto until = std::chrono::steady_clock::now() + std::chrono::nanoseconds(300);
+                while (std::chrono::steady_clock::now() < until) {
+                }
+                if (std::this_thread::get_id() != caller) ++worker;
+                calls[i]++;
+                if (current.load() != r) ++stale;
+            });
+            current.store(-1);
+            wrongRun += stale.load() != 0;
+            onWorkers += worker.load();
+            for (int i = 0; i < 3; ++i) wrongCount += calls[i].load() != (i < parts ? 1 : 0);
+        }
+        EXPECT_EQ(wrongRun, 0) << threads << " threads";
+        EXPECT_EQ(wrongCount, 0) << threads << " threads";
+        EXPECT_GT(onWorkers, 0) << threads << " threads: no worker ever took a part";
+    }
+}
+
 // The first part fails at once while the others take 200 us each: the parts already started on
 // the other threads must have returned before the failure is rethrown, and the rest are never
 // started. The other parts wait on the clock rather than sleep (under Wine a short sleep may
