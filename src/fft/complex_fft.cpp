@@ -8,8 +8,9 @@
 // and blocks of 64 or 128 doubles end in the fixed 8- and 16-point kernels.
 //
 // On several threads (an active pool, n >= kFftParallelMinLength) the same blocks get the same
-// calls, in another order: the first stages of the top levels split by seed blocks, then the
-// blocks below them as independent parts, then the permutation in parts. Every element still
+// calls, in another order: the first stages of the top levels split by seed blocks (from 2^23
+// doubles the first two levels fused, in groups of chunks), then the blocks below them as
+// independent parts, then the permutation in parts. Every element still
 // sees exactly the operations of the one-thread run, so the bits do not depend on the threads.
 //
 // The stages of one length all start from the same step angle (StageAngle, which depends on the
@@ -181,10 +182,21 @@ constexpr int kFusedTopMaxLength = 1 << 26;  // the size of the record of done s
 static_assert(kFusedTopMinLength <= kFusedTopFrom);
 constexpr int kFusedChunkSeeds = 16;  // the quarters' seed blocks per chunk
 
+using SeedSet = std::bitset<stageSeedBlocks(kFusedTopMaxLength)>;
+
+// The first stage's seed blocks, each done once when first needed. Without a stage it only records
+// which ones are needed.
 class FirstStageSeeds {
   public:
-    FirstStageSeeds(StagePartFn stage, const StageAngle& angle, int n, double* data)
-        : stage_(stage), angle_(angle), n_(n), data_(data), m_(n / 8), seeds_(stageSeedBlocks(n)) {}
+    FirstStageSeeds(StagePartFn stage, const StageAngle& angle, int n, double* data,
+                    const SeedSet& done = {})
+        : stage_(stage),
+          angle_(angle),
+          n_(n),
+          data_(data),
+          m_(n / 8),
+          seeds_(stageSeedBlocks(n)),
+          done_(done) {}
 
     // Makes sure the first stage has done the points lo .. hi (0 <= lo <= hi < m).
     void needPoints(int lo, int hi) {
@@ -209,10 +221,12 @@ class FirstStageSeeds {
             }
             int e = s;
             while (e < end && !done_[e]) done_[e++] = true;
-            stage_(n_, data_, s, e, angle_);
+            if (stage_) stage_(n_, data_, s, e, angle_);
             s = e;
         }
     }
+
+    const SeedSet& done() const { return done_; }
 
   private:
     StagePartFn stage_;
@@ -220,19 +234,19 @@ class FirstStageSeeds {
     int n_;
     double* data_;
     int m_, seeds_;
-    std::bitset<stageSeedBlocks(kFusedTopMaxLength)> done_;
+    SeedSet done_;
 };
 
-// The first stage (`first`, plain or conjugating) and the stages of the four quarters (P, T, P,
-// P) of an array of n doubles, fused as above.
-void firstTwoLevels(const Stages& st, StagePartFn first, int n, double* data) {
-    const FftStages& s = st.path();
-    const StageAngles& angles = st.angles();
-    FirstStageSeeds top(first, angles.plain(n), n, data);
+// The quarters' chunks [chunkFirst, chunkEnd) of an array of n doubles: for each, the first stage's
+// seed blocks it reads (through `top`), then, with `st`, the chunk's stages in the four quarters
+// (P, T, P, P). Without `st` only the seed blocks are recorded.
+void fusedChunks(const Stages* st, FirstStageSeeds& top, int n, double* data, int chunkFirst,
+                 int chunkEnd) {
     const int q = n / 4;                   // doubles per quarter
     const int mq = n / 32;                 // points per quarter of a quarter's stage
     const int seeds = stageSeedBlocks(q);  // of each quarter's stage
-    for (int c0 = 0; c0 < seeds; c0 += kFusedChunkSeeds) {
+    for (int chunk = chunkFirst; chunk < chunkEnd; ++chunk) {
+        const int c0 = chunk * kFusedChunkSeeds;
         const int c1 = std::min(seeds, c0 + kFusedChunkSeeds);
         // The quarters' points of this chunk: fronts a .. b and their mirrors, point 0 with the
         // first chunk, the middle points with the last.
@@ -247,13 +261,61 @@ void firstTwoLevels(const Stages& st, StagePartFn first, int n, double* data) {
             if (c0 == 0) top.needPoints(base, base);
             if (c1 == seeds) top.needPoints(base + mq / 2 - 1, base + mq / 2 + 1);
         }
-        const StageAngle& plain = angles.plain(q);
-        s.quarterStagePart(q, data, c0, c1, plain);
-        s.twistedQuarterStagePart(q, data + q, c0, c1, angles.twisted(q));
-        s.quarterStagePart(q, data + 2 * q, c0, c1, plain);
-        s.quarterStagePart(q, data + 3 * q, c0, c1, plain);
+        if (!st) continue;
+        const FftStages& s = st->path();
+        const StageAngles& angles = st->angles();
+        for (int t = 0; t < 4; ++t) {
+            double* const quarter = data + t * q;
+            if (quarterTwisted(t, false)) {
+                s.twistedQuarterStagePart(q, quarter, c0, c1, angles.twisted(q));
+            } else {
+                s.quarterStagePart(q, quarter, c0, c1, angles.plain(q));
+            }
+        }
     }
+}
+
+constexpr int fusedChunkCount(int n) {
+    return (stageSeedBlocks(n / 4) + kFusedChunkSeeds - 1) / kFusedChunkSeeds;
+}
+
+// The first stage (`first`, plain or conjugating) and the stages of the four quarters (P, T, P,
+// P) of an array of n doubles, fused as above.
+void firstTwoLevels(const Stages& st, StagePartFn first, int n, double* data) {
+    FirstStageSeeds top(first, st.angles().plain(n), n, data);
+    fusedChunks(&st, top, n, data, 0, fusedChunkCount(n));
     top.need(0, stageSeedBlocks(n));  // none is left over; this keeps the stage whole regardless
+}
+
+// The same on the active pool: the chunks in contiguous groups, one part each, so that the thread
+// that does a first-stage seed block also does the quarters' stages that read it, and the data
+// does not change cores between the two levels. A seed block that the chunks of two groups read
+// (there are two at each boundary between groups: the mirrors' ranges lie one point off the
+// fronts') is done before the parts, with any that no chunk reads; every other one is read by the
+// chunks of one group only, which does it as they need it. So none is done twice, none is read
+// before it is done, and every element sees the operations of the one-thread pass.
+constexpr int kFusedParts = 16;
+
+void firstTwoLevelsInParts(const Stages& st, StagePartFn first, int n, double* data) {
+    const StageAngle& angle = st.angles().plain(n);
+    const int chunks = fusedChunkCount(n);
+    const int parts = std::min(kFusedParts, chunks);
+    const auto group = [chunks, parts](int i) { return chunks * i / parts; };
+    SeedSet seen, shared;
+    for (int i = 0; i < parts; ++i) {
+        FirstStageSeeds reads(nullptr, angle, n, data);
+        fusedChunks(nullptr, reads, n, data, group(i), group(i + 1));
+        shared |= seen & reads.done();
+        seen |= reads.done();
+    }
+    const int seeds = stageSeedBlocks(n);
+    for (int b = 0; b < seeds; ++b) shared[b] = shared[b] || !seen[b];
+    FirstStageSeeds before(first, angle, n, data, ~shared);
+    before.need(0, seeds);
+    forEachPart(parts, [&](int i) {
+        FirstStageSeeds top(first, angle, n, data, shared);
+        fusedChunks(&st, top, n, data, group(i), group(i + 1));
+    });
 }
 
 // The whole array's quarters after firstTwoLevels: the blocks of each quarter (P gives P, T, P, P;
@@ -320,30 +382,43 @@ void stagesInParts(const Stages& st, StagePartFn plain, int n, const Block* bloc
     });
 }
 
+// Each staged block of n doubles into its quarters: P gives P, T, P, P and T gives P, T, P, T. In
+// place from the back: block i goes to 4i .. 4i+3, above every block not yet read.
+void quartersOfBlocks(Block* blocks, int& count, int& n) {
+    const int q = n >> 2;
+    for (int i = count - 1; i >= 0; --i) {
+        const Block b = blocks[i];
+        for (int t = 0; t < 4; ++t)
+            blocks[4 * i + t] = {b.at + t * q, quarterTwisted(t, b.twisted)};
+    }
+    count *= 4;
+    n = q;
+}
+
 // The body of transformOn on the active pool; the top level needs n > 512 (quarters that recurse).
+// With `fused` (n from kFusedTopMinLength) the first two levels are done as firstTwoLevelsInParts
+// and the frontier is their 16 blocks.
 static_assert(kFftParallelMinLength > 512);
 template <bool Inverse>
-void transformInParts(const FftStages& path, int n, double* data) {
+void transformInParts(const FftStages& path, int n, double* data, bool fused) {
     const StageAngles angles(n);
     const Stages s(path, angles);
+    const StagePartFn first = Inverse ? path.quarterStageConjPart : path.quarterStagePart;
     const int length = n;
-    const int frontier = frontierBlocks(n);
     Block blocks[kMaxFrontierBlocks] = {{data, false}};
     int count = 1;
-    stagesInParts(s, Inverse ? path.quarterStageConjPart : path.quarterStagePart, n, blocks, count);
-    for (;;) {
-        // Each staged block into its quarters: P gives P, T, P, P and T gives P, T, P, T. In place
-        // from the back: block i goes to 4i .. 4i+3, above every block not yet read.
-        const int q = n >> 2;
-        for (int i = count - 1; i >= 0; --i) {
-            const Block b = blocks[i];
-            for (int t = 0; t < 4; ++t)
-                blocks[4 * i + t] = {b.at + t * q, quarterTwisted(t, b.twisted)};
+    if (fused) {
+        firstTwoLevelsInParts(s, first, n, data);
+        quartersOfBlocks(blocks, count, n);
+        quartersOfBlocks(blocks, count, n);
+    } else {
+        const int frontier = frontierBlocks(n);
+        stagesInParts(s, first, n, blocks, count);
+        for (;;) {
+            quartersOfBlocks(blocks, count, n);
+            if (count == frontier || n <= 512) break;
+            stagesInParts(s, path.quarterStagePart, n, blocks, count);
         }
-        count *= 4;
-        n = q;
-        if (count == frontier || n <= 512) break;
-        stagesInParts(s, path.quarterStagePart, n, blocks, count);
     }
     forEachPart(count, [&](int i) { recurseOn(s, n, blocks[i].at, blocks[i].twisted); });
     forEachPart(kPermutationParts, [&](int i) {
@@ -361,7 +436,7 @@ void transformInParts(const FftStages& path, int n, double* data) {
 template <bool Inverse>
 void transformOn(const FftStages& s, int n, double* data) {
     if (n >= kFftParallelMinLength && activeThreads() > 1) {
-        transformInParts<Inverse>(s, n, data);
+        transformInParts<Inverse>(s, n, data, n >= kFusedTopFrom && n <= kFusedTopMaxLength);
     } else if (n >= kFusedTopFrom && n <= kFusedTopMaxLength) {
         transformFused<Inverse>(s, n, data);
     } else if (n > 32) {
@@ -407,7 +482,9 @@ void complexFftOn(FftPath path, int n, int sign, double* data) {
 void complexFftFusedOn(FftPath path, int n, int sign, double* data) {
     OSKELON_ASSERT(n >= kFusedTopMinLength && n <= kFusedTopMaxLength);
     const FftStages& s = fftStages(path);
-    if (sign >= 0) {
+    if (activeThreads() > 1) {
+        (sign >= 0 ? transformInParts<false> : transformInParts<true>)(s, n, data, true);
+    } else if (sign >= 0) {
         transformFused<false>(s, n, data);
     } else {
         transformFused<true>(s, n, data);

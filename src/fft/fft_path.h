@@ -70,9 +70,9 @@ const FftStages& fftStages(FftPath path);
 // complexFft on a chosen path (for tests and benchmarks); the path must be supported.
 void complexFftOn(FftPath path, int n, int sign, double* data);
 
-// On one thread the first two levels of the recursion are done in one pass over the data from
-// 2^23 doubles on (complex_fft.cpp). complexFftOn with that pass at any n from kFusedTopMinLength
-// to 2^26, for tests: the same bits.
+// The first two levels of the recursion are done in one pass over the data from 2^23 doubles on
+// (complex_fft.cpp), on several threads in groups of chunks. complexFftOn with that pass at any n
+// from kFusedTopMinLength to 2^26 (in groups when a pool is active), for tests: the same bits.
 inline constexpr int kFusedTopMinLength = 1 << 14;
 void complexFftFusedOn(FftPath path, int n, int sign, double* data);
 

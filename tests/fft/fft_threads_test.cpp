@@ -199,31 +199,44 @@ TEST(FftThreads, EntryPointsOnAPoolAreBitIdentical) {
     EXPECT_GE(pool.runs(), 9u);
 }
 
-// One thread does the first two levels of a long transform in one pass, seed blocks of the first
-// stage as the quarters' stages need them: the same bits as the two whole passes, on every path,
-// in both directions, for one chunk of seed blocks (2^14), several (2^17, 2^19) and at the length
-// where the runs start to use it (2^23, against the same transform on two threads).
+// The first two levels of a long transform in one pass, seed blocks of the first stage as the
+// quarters' stages need them, alone and in groups on pools of 2 and 3 threads: the same bits as
+// the two whole passes, on every path, in both directions, for one chunk of seed blocks (2^14),
+// several (2^17, 2^19: groups of one and of several chunks, two seed blocks shared at each
+// boundary) and at the length where the runs start to use it (2^23, the runs' own route).
 TEST(FftFused, FirstTwoLevelsInOnePassAreBitIdentical) {
+    WorkPool two(2), three(3);
     for (const FftPath path : supportedPaths()) {
         for (const int n : {kFusedTopMinLength, 1 << 17, 1 << 19}) {
             const std::vector<double> in = test::randomDoubles(n, n + 5);
             for (const int sign : {1, -1}) {
-                std::vector<double> passes = in, fused = in;
+                std::vector<double> passes = in;
                 complexFftOn(path, n, sign, passes.data());
-                complexFftFusedOn(path, n, sign, fused.data());
-                EXPECT_TRUE(sameBits(passes, fused))
-                    << fftPathName(path) << ", n " << n << ", sign " << sign;
+                for (WorkPool* pool : {static_cast<WorkPool*>(nullptr), &two, &three}) {
+                    std::vector<double> fused = in;
+                    const std::uint64_t before = pool ? pool->runs() : 0;
+                    {
+                        ActivePoolScope scope(pool);
+                        complexFftFusedOn(path, n, sign, fused.data());
+                    }
+                    const std::string what = std::string(fftPathName(path)) + ", n " +
+                                             std::to_string(n) + ", sign " + std::to_string(sign) +
+                                             ", " + std::to_string(pool ? pool->threads() : 1) +
+                                             " threads";
+                    EXPECT_EQ(test::firstBitDifference(fused, passes), -1) << what;
+                    if (pool && n > kFusedTopMinLength)
+                        EXPECT_GE(pool->runs() - before, 3u) << what;
+                }
             }
         }
     }
     const int n = 1 << 23;
     const std::vector<double> in = test::randomDoubles(n, 23);
-    std::vector<double> one = in, two = in;
-    fftInverse(n, one.data());
-    WorkPool pool(2);
-    ActivePoolScope scope(&pool);
-    fftInverse(n, two.data());
-    EXPECT_TRUE(sameBits(one, two));
+    std::vector<double> alone = in, spread = in;
+    fftInverse(n, alone.data());
+    ActivePoolScope scope(&two);
+    fftInverse(n, spread.data());
+    EXPECT_TRUE(sameBits(alone, spread));
 }
 
 }  // namespace
