@@ -71,8 +71,9 @@ const FftStages& fftStages(FftPath path);
 void complexFftOn(FftPath path, int n, int sign, double* data);
 
 // The first two levels of the recursion are done in one pass over the data from 2^23 doubles on
-// (complex_fft.cpp), on several threads in groups of chunks. complexFftOn with that pass at any n
-// from kFusedTopMinLength to 2^26 (in groups when a pool is active), for tests: the same bits.
+// one thread and from 2^21 on several, there in groups of chunks (complex_fft.cpp). complexFftOn
+// with that pass at any n from kFusedTopMinLength to 2^26 (in groups when a pool is active), for
+// tests: the same bits.
 inline constexpr int kFusedTopMinLength = 1 << 14;
 void complexFftFusedOn(FftPath path, int n, int sign, double* data);
 

@@ -224,8 +224,9 @@ TEST(FftFused, FirstTwoLevelsInOnePassAreBitIdentical) {
                                              ", " + std::to_string(pool ? pool->threads() : 1) +
                                              " threads";
                     EXPECT_EQ(test::firstBitDifference(fused, passes), -1) << what;
-                    if (pool && n > kFusedTopMinLength)
+                    if (pool && n > kFusedTopMinLength) {
                         EXPECT_GE(pool->runs() - before, 3u) << what;
+                    }
                 }
             }
         }
