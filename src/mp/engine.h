@@ -24,6 +24,22 @@ void mpToDoubles(int count, int radix, int n, int start, const MpNumber& number,
 
 // B := A*B (time domain, unscaled); B[0] += A[0]; B[n+1] *= A[n+1]; A left as a kept transform.
 void spectrumMultiply(int n, double* A, double* B);
+// An operand of a product: the words of number from start on, loaded into array (n + 2 doubles)
+// as by mpToDoubles.
+struct ProductOperand {
+    int start;
+    const MpNumber& number;
+    double* array;
+};
+
+// mpToDoubles of both operands, then spectrumMultiply (mpLoadAndMultiply) or spectrumMultiplyKeep
+// (mpLoadAndMultiplyKeep) with a's array as A and b's as B. Where the two forward transforms run
+// side by side, each operand is loaded on the thread that transforms it.
+void mpLoadAndMultiply(int count, int radix, int n, const ProductOperand& a,
+                       const ProductOperand& b);
+void mpLoadAndMultiplyKeep(int count, int radix, int n, const ProductOperand& a,
+                           const ProductOperand& b);
+
 // H kept: B := H*B (time domain); B[0] += H[0]; B[n+1] *= H[n+1]; H unchanged.
 void spectrumMultiplyKept(int n, const double* H, double* B);
 // H kept: H := A*H (time domain); H[0] += A[0]; H[n+1] *= A[n+1]; A left as a kept transform.

@@ -57,9 +57,8 @@ void releaseCross(int count, int radix, int n, int length, double* array, MpNumb
 void mpMul(int count, int radix, const MpNumber& a, const MpNumber& b, MpNumber& out,
            MpNumber& work, int n, double* A1, double* A2, double* A3) {
     const int i = firstNonZero(count, a, b, n / 2 + 1);
-    mpToDoubles(count, radix, n, 0, a, A1);
-    mpToDoubles(count, radix, n, i, b, A3);
-    spectrumMultiplyKeep(n, A1, A3);  // A3 = a_h * b_l unmerged, A1 keeps a_h
+    // A3 = a_h * b_l unmerged, A1 keeps a_h
+    mpLoadAndMultiplyKeep(count, radix, n, {0, a, A1}, {i, b, A3});
     mpToDoubles(count, radix, n, 0, b, A2);
     spectrumMultiplyIntoKept(n, A2, A1);  // A1 = a_h * b_h, A2 keeps b_h
     mpFromDoubles(count, radix, n, A1, work);
@@ -72,9 +71,7 @@ void mpMul(int count, int radix, const MpNumber& a, const MpNumber& b, MpNumber&
 void mpMulKeep(int count, int radix, const MpNumber& a, const MpNumber& b, MpNumber& out,
                MpNumber& work, int n, double* A1, double* A2) {
     const int i = firstNonZero(count, b, n / 2 + 1);
-    mpToDoubles(count, radix, n, 0, a, A1);
-    mpToDoubles(count, radix, n, 0, b, A2);
-    spectrumMultiply(n, A1, A2);  // A2 = a_h * b_h, A1 keeps a_h
+    mpLoadAndMultiply(count, radix, n, {0, a, A1}, {0, b, A2});  // A2 = a_h * b_h, A1 keeps a_h
     mpFromDoubles(count, radix, n, A2, work);
     mpToDoubles(count, radix, n, i, b, A2);
     spectrumMultiplyKept(n, A1, A2);  // A2 = a_h * b_l
@@ -96,9 +93,7 @@ void mpSquareKept(int count, int radix, double* A1, const MpNumber& a, MpNumber&
 
 void mpMulHalf(int count, int radix, const MpNumber& a, const MpNumber& b, MpNumber& out, int n,
                double* A1, double* A2) {
-    mpToDoubles(count, radix, n, 0, a, A1);
-    mpToDoubles(count, radix, n, 0, b, A2);
-    spectrumMultiply(n, A1, A2);
+    mpLoadAndMultiply(count, radix, n, {0, a, A1}, {0, b, A2});
     mpFromDoubles(count, radix, n, A2, out);
 }
 
