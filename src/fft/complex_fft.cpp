@@ -10,8 +10,8 @@
 // On several threads (an active pool, n >= kFftParallelMinLength) the same blocks get the same
 // calls, in another order: the first stages of the top levels split by seed blocks (from 2^21
 // doubles the first two levels fused, in groups of chunks), then the blocks below them as
-// independent parts, then the permutation in parts. Every element still
-// sees exactly the operations of the one-thread run, so the bits do not depend on the threads.
+// independent parts, then the permutation in parts. Every element still sees exactly the
+// operations of the one-thread run, so the bits do not depend on the threads.
 //
 // The stages of one length all start from the same step angle (StageAngle, which depends on the
 // divisor alone). A transform evaluates each of its lengths' angles once, up front, and hands it to
@@ -287,21 +287,20 @@ void firstTwoLevels(const Stages& st, StagePartFn first, int n, double* data) {
     top.need(0, stageSeedBlocks(n));  // none is left over; this keeps the stage whole regardless
 }
 
-// The same on the active pool: the chunks in contiguous groups, one part each, so that the thread
-// that does a first-stage seed block also does the quarters' stages that read it, and the data
-// does not change cores between the two levels. A seed block that the chunks of two groups read
-// (there are two at each boundary between groups: the mirrors' ranges lie one point off the
-// fronts') is done before the parts, with any that no chunk reads; every other one is read by the
-// chunks of one group only, which does it as they need it. So none is done twice, none is read
-// before it is done, and every element sees the operations of the one-thread pass.
-constexpr int kFusedParts = 16;
-
 // On several threads the fused levels pay from the length at which the frontier has 16 blocks
 // anyway: fewer passes, and no hand-over of data between the two levels. Two threads, avx512,
 // medians of 3 (ms): 2^21 doubles 7.41 -> 7.06, 2^22 17.8 -> 16.3, 2^23 38.4 -> 36.7. Below, the
 // four quarters as parts do better (2^16 to 2^20: 6 to 13% slower fused).
 constexpr int kFusedInPartsFrom = 1 << 21;
+constexpr int kFusedParts = 16;
 
+// The same on the active pool: the chunks in kFusedParts contiguous groups, one part each, so that
+// the thread that does a first-stage seed block also does the quarters' stages that read it, and
+// the data does not change cores between the two levels. A seed block that the chunks of two
+// groups read (there are two at each boundary between groups: the mirrors' ranges lie one point
+// off the fronts') is done before the parts, with any that no chunk reads; every other one is read
+// by the chunks of one group only, which does it as they need it. So none is done twice, none is
+// read before it is done, and every element sees the operations of the one-thread pass.
 void firstTwoLevelsInParts(const Stages& st, StagePartFn first, int n, double* data) {
     const StageAngle& angle = st.angles().plain(n);
     const int chunks = fusedChunkCount(n);

@@ -24,6 +24,7 @@ void mpToDoubles(int count, int radix, int n, int start, const MpNumber& number,
 
 // B := A*B (time domain, unscaled); B[0] += A[0]; B[n+1] *= A[n+1]; A left as a kept transform.
 void spectrumMultiply(int n, double* A, double* B);
+
 // An operand of a product: the words of number from start on, loaded into array (n + 2 doubles)
 // as by mpToDoubles.
 struct ProductOperand {
