@@ -1,18 +1,13 @@
 #include "calc/working_set.h"
 
 #include <algorithm>
-#include <new>
 
 namespace oskelon {
 
-WorkingSet::WorkingSet() : allocator_(&WorkingSet::allocateFromFreeStore) {}
+WorkingSet::WorkingSet() : allocator_(&WorkingSet::allocateFromSystem) {}
 
-WorkingSet::Block WorkingSet::allocateFromFreeStore(int /*slot*/, std::size_t bytes) {
-    try {
-        return std::make_unique_for_overwrite<std::byte[]>(bytes);
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
+WorkingSet::Block WorkingSet::allocateFromSystem(int /*slot*/, std::size_t bytes) {
+    return allocateBlock(bytes);
 }
 
 bool WorkingSet::allocate(int slot, std::size_t bytes) {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+#include "calc/block_memory.h"
 #include "mp/mp_number.h"
 
 namespace oskelon {
@@ -16,7 +17,7 @@ class WorkingSet {
     static constexpr int kArrays = 3;   // slots 6..8: dbl[0] .. dbl[2]
     static constexpr int kSlots = kNumbers + kArrays;
 
-    using Block = std::unique_ptr<std::byte[]>;
+    using Block = MemoryBlock;
     // Obtains a block of `bytes` for `slot`, or an empty block when memory is not available.
     using Allocator = std::function<Block(int slot, std::size_t bytes)>;
 
@@ -41,8 +42,8 @@ class WorkingSet {
     // The allocator used by allocate(); tests replace it to make a chosen slot fail.
     void setAllocator(Allocator allocator) { allocator_ = std::move(allocator); }
 
-    // The default: uninitialised memory from the free store, empty on failure.
-    static Block allocateFromFreeStore(int slot, std::size_t bytes);
+    // The default: uninitialised memory from allocateBlock, empty on failure.
+    static Block allocateFromSystem(int slot, std::size_t bytes);
 
   private:
     std::array<Block, kSlots> slots_;

@@ -101,7 +101,7 @@ int runJob(const RunSettings& settings) {
         const int failingSlot = *failing;
         host.workingSet().setAllocator([failingSlot](int slot, std::size_t bytes) {
             return slot == failingSlot ? WorkingSet::Block{}
-                                       : WorkingSet::allocateFromFreeStore(slot, bytes);
+                                       : WorkingSet::allocateFromSystem(slot, bytes);
         });
     }
     if (settings.jsonLines) {

@@ -107,7 +107,7 @@ TEST(CalcJob, AllocationFailureAtEachSlot) {
         host.workingSet().setAllocator([&](int slot, std::size_t bytes) -> WorkingSet::Block {
             if (slot == failing) return nullptr;
             ++obtained;
-            return WorkingSet::allocateFromFreeStore(slot, bytes);
+            return WorkingSet::allocateFromSystem(slot, bytes);
         });
         StopToken stop;
         CalcJob job(host, stop, optionsIn(dir));

@@ -50,6 +50,11 @@ void noteArrayDelete(const void* p) {
     insideTracker = false;
 }
 
+// Blocks from the replaced array forms below, so that every release is seen.
+void deleteArray(std::byte* block, std::size_t /*length*/) noexcept {
+    delete[] block;
+}
+
 }  // namespace
 
 BlockCounts blockCounts() {
@@ -69,7 +74,8 @@ void resetBlockCounts() {
 WorkingSet::Allocator trackingAllocator(std::function<bool(int slot)> fail) {
     return [fail = std::move(fail)](int slot, std::size_t bytes) -> WorkingSet::Block {
         if (fail && fail(slot)) return nullptr;
-        WorkingSet::Block block = WorkingSet::allocateFromFreeStore(slot, bytes);
+        WorkingSet::Block block(new (std::nothrow) std::byte[bytes],
+                                BlockRelease{&deleteArray, bytes});
         if (block) {
             insideTracker = true;
             Tracker& t = tracker();
