@@ -1,13 +1,14 @@
 // The memory of the working set's blocks: one allocation per number or transform array.
 //
 // On Linux a block is a private anonymous mapping; one of at least 2 MiB starts on a 2 MiB
-// boundary, spans whole 2 MiB pages and is advised for transparent huge pages. The transform's
-// first stages and its permutation walk the arrays with strides of many 4 KiB pages (the rows of
-// a permutation tile lie n/16 points apart), so that with small pages nearly every row costs a
-// miss of the address translation caches. Huge pages are advice: where the system has none to
-// give, the block keeps small pages and works the same. On Windows (large pages there need a
-// privilege that users do not hold) a block comes from the free store. Each platform implements
-// this in a file of its own (block_memory_linux.cpp, block_memory_windows.cpp).
+// boundary and is advised for transparent huge pages, which then hold all of it but a last part
+// of less than 2 MiB. The transform's first stages and its permutation walk the arrays with
+// strides of many 4 KiB pages (the rows of a permutation tile lie n/16 points apart), so that with
+// small pages nearly every row costs a miss of the address translation caches. Huge pages are
+// advice: where the system has none to give, the block keeps small pages and works the same. On
+// Windows (large pages there need a privilege that users do not hold) a block comes from the free
+// store. Each platform implements this in a file of its own (block_memory_linux.cpp,
+// block_memory_windows.cpp).
 #pragma once
 
 #include <cstddef>

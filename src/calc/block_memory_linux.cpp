@@ -1,7 +1,8 @@
 // Blocks as anonymous mappings, the large ones on 2 MiB boundaries and advised for huge pages
 // (block_memory.h). The kernel provides huge pages for an advised range only where whole 2 MiB
 // pages fit: a mapping is therefore reserved one huge page longer than needed, and the unaligned
-// head and the surplus tail are given back.
+// head and the surplus tail are given back. A block's last part of less than 2 MiB keeps small
+// pages, so that a block occupies no more memory than its bytes rounded to a page.
 //
 // Under AddressSanitizer the blocks come from the free store instead, whose ends it guards: an
 // access past the end of a working-set array is then reported rather than landing in the slack of
@@ -58,7 +59,7 @@ MemoryBlock allocateBlock(std::size_t bytes) {
         return mapped(mapAnonymous(length), length);
     }
     if (bytes > SIZE_MAX - 2 * kHugePageBytes) return {};
-    const std::size_t length = roundUp(bytes, kHugePageBytes);
+    const std::size_t length = roundUp(bytes, page);
     const std::size_t reserved = length + kHugePageBytes;
     std::byte* const base = mapAnonymous(reserved);
     if (base == nullptr) return {};

@@ -110,8 +110,7 @@ TEST(BlockMemory, ABlockHoldsItsRoundedLengthAndReleasesAllOfIt) {
     SKIP_UNDER_ASAN();
     for (const std::size_t bytes : {std::size_t{4097}, 3 * kHugePageBytes + 1}) {
         SCOPED_TRACE(bytes);
-        const std::size_t unit = bytes < kHugePageBytes ? 4096 : kHugePageBytes;
-        const std::size_t rounded = (bytes + unit - 1) / unit * unit;
+        const std::size_t rounded = (bytes + 4095) / 4096 * 4096;
         const std::uintptr_t before = mappedBytes();
         MemoryBlock block = allocateBlock(bytes);
         ASSERT_TRUE(block);
