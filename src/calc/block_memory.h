@@ -29,6 +29,9 @@ using MemoryBlock = std::unique_ptr<std::byte[], BlockRelease>;
 // memory to give.
 MemoryBlock allocateBlock(std::size_t bytes);
 
+// The same from the free store (new[]), as on Windows; delete[] gives it back.
+MemoryBlock freeStoreBlock(std::size_t bytes);
+
 // The boundary and unit of the blocks that are advised for huge pages (Linux).
 inline constexpr std::size_t kHugePageBytes = std::size_t{2} << 20;
 

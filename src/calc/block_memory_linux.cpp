@@ -11,7 +11,6 @@
 #include <unistd.h>
 
 #include <cstdint>
-#include <new>
 
 #include "calc/block_memory.h"
 
@@ -23,10 +22,6 @@ constexpr bool kFromFreeStore = true;
 #else
 constexpr bool kFromFreeStore = false;
 #endif
-
-void deleteArray(std::byte* block, std::size_t /*length*/) noexcept {
-    delete[] block;
-}
 
 std::size_t roundUp(std::size_t bytes, std::size_t unit) {
     return (bytes + unit - 1) / unit * unit;
@@ -48,18 +43,10 @@ MemoryBlock mapped(std::byte* block, std::size_t length) {
 }  // namespace
 
 MemoryBlock allocateBlock(std::size_t bytes) {
-    if (kFromFreeStore) {
-        std::byte* const block = new (std::nothrow) std::byte[bytes];
-        return block == nullptr ? MemoryBlock{}
-                                : MemoryBlock(block, BlockRelease{&deleteArray, bytes});
-    }
-    const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-    if (bytes < kHugePageBytes) {
-        const std::size_t length = roundUp(bytes, page);
-        return mapped(mapAnonymous(length), length);
-    }
+    if (kFromFreeStore) return freeStoreBlock(bytes);
     if (bytes > SIZE_MAX - 2 * kHugePageBytes) return {};
-    const std::size_t length = roundUp(bytes, page);
+    const std::size_t length = roundUp(bytes, static_cast<std::size_t>(sysconf(_SC_PAGESIZE)));
+    if (length < kHugePageBytes) return mapped(mapAnonymous(length), length);
     const std::size_t reserved = length + kHugePageBytes;
     std::byte* const base = mapAnonymous(reserved);
     if (base == nullptr) return {};

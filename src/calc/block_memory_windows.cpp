@@ -1,20 +1,10 @@
 // Blocks from the free store (block_memory.h).
-#include <new>
-
 #include "calc/block_memory.h"
 
 namespace oskelon {
-namespace {
-
-void deleteArray(std::byte* block, std::size_t /*length*/) noexcept {
-    delete[] block;
-}
-
-}  // namespace
 
 MemoryBlock allocateBlock(std::size_t bytes) {
-    std::byte* const block = new (std::nothrow) std::byte[bytes];
-    return block == nullptr ? MemoryBlock{} : MemoryBlock(block, BlockRelease{&deleteArray, bytes});
+    return freeStoreBlock(bytes);
 }
 
 }  // namespace oskelon

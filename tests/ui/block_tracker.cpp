@@ -50,11 +50,6 @@ void noteArrayDelete(const void* p) {
     insideTracker = false;
 }
 
-// Blocks from the replaced array forms below, so that every release is seen.
-void deleteArray(std::byte* block, std::size_t /*length*/) noexcept {
-    delete[] block;
-}
-
 }  // namespace
 
 BlockCounts blockCounts() {
@@ -74,8 +69,8 @@ void resetBlockCounts() {
 WorkingSet::Allocator trackingAllocator(std::function<bool(int slot)> fail) {
     return [fail = std::move(fail)](int slot, std::size_t bytes) -> WorkingSet::Block {
         if (fail && fail(slot)) return nullptr;
-        WorkingSet::Block block(new (std::nothrow) std::byte[bytes],
-                                BlockRelease{&deleteArray, bytes});
+        // From the free store: the replaced array forms below see every release.
+        WorkingSet::Block block = freeStoreBlock(bytes);
         if (block) {
             insideTracker = true;
             Tracker& t = tracker();
