@@ -162,6 +162,60 @@ inline void transformQuarters(const Stages& s, int n, double* data) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// The inverse's first stage after a prelude (InversePrelude in complex_fft.h)
+
+// The whole prelude at once, where the first stage is not done in parts of units.
+void readyAll(const InversePrelude* prelude, int n) {
+    if (prelude) prelude->ready(prelude->context, 0, fftPreludeUnits(n));
+}
+
+// From this length (doubles) a one-thread inverse takes its prelude in parts of
+// kPreludeUnitsPerPart units, each followed by the first stage's seed blocks that read it; a part
+// of 8 units is 128 KiB of each array the prelude touches, so that it is still in the L2 cache
+// when the stage reads it. A square's forward transform, pointwise loop and inverse on one thread
+// (medians of 6, avx512): no difference at 2^18 and 2^20 doubles, 37.1 -> 35.5 ms at 2^22. On two
+// threads: none at 2^17 and 2^19, 4.22 -> 4.14 ms at 2^20. And with the first two levels fused
+// (from 2^23, FirstStageSeeds): 74.7 -> 72.1 ms at 2^23, 162 -> 156 ms at 2^24, 339 -> 332 ms at
+// 2^25 (medians of 5), the loop's output still in the caches when the stage reads it.
+constexpr int kPreludeInPartsFrom = 1 << 17;
+constexpr int kPreludeUnitsPerPart = 8;
+
+// The conjugating first stage of an inverse on n >= 2048 doubles, the prelude's units cut into
+// `parts` ranges. Unit u holds the points that seed blocks 2u and 2u+1 combine (stage_kernels.h),
+// except that the front points of seed block 2u+1 end at offset 128u + 128, the first point of
+// unit u + 1. So seed blocks 2f .. 2e-2 read only units f .. e-1, and the last seed block of a
+// range (2e - 1) waits for the next range's prelude; the range that ends the units has no next, as
+// its last seed block ends at the middle points.
+//
+// On the active pool each part does its prelude and the seed blocks that read only it, and the
+// blocks at the ranges' ends follow in a second run; on one thread the parts run in order and each
+// finishes the block the one before left.
+void conjStageAfterPrelude(const Stages& st, int n, double* data, const InversePrelude& prelude,
+                           int parts, bool spread) {
+    const int units = fftPreludeUnits(n);
+    const int seeds = stageSeedBlocks(n);
+    OSKELON_ASSERT(n >= 2048 && seeds == 2 * units);
+    parts = std::clamp(parts, 1, units);
+    const auto bound = [units, parts](int i) { return units * i / parts; };
+    const auto stage = [&](int first, int end) {
+        if (first < end) st.path().quarterStageConjPart(n, data, first, end, st.angles().plain(n));
+    };
+    const auto stageEnd = [&](int i) { return i + 1 < parts ? 2 * bound(i + 1) - 1 : seeds; };
+    if (spread) {
+        forEachPart(parts, [&](int i) {
+            prelude.ready(prelude.context, bound(i), bound(i + 1));
+            stage(2 * bound(i), stageEnd(i));
+        });
+        forEachPart(parts - 1, [&](int i) { stage(stageEnd(i), stageEnd(i) + 1); });
+    } else {
+        for (int i = 0; i < parts; ++i) {
+            prelude.ready(prelude.context, bound(i), bound(i + 1));
+            stage(i == 0 ? 0 : stageEnd(i - 1), stageEnd(i));
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
 // The first two levels in one pass, for arrays far larger than the caches
 
 // A stage over n doubles has quarters of m = n/8 points; its point j (0 <= j < m) combines the
@@ -184,19 +238,23 @@ constexpr int kFusedChunkSeeds = 16;  // the quarters' seed blocks per chunk
 
 using SeedSet = std::bitset<stageSeedBlocks(kFusedTopMaxLength)>;
 
+using UnitSet = std::bitset<kFusedTopMaxLength / 2048>;
+
 // The first stage's seed blocks, each done once when first needed. Without a stage it only records
-// which ones are needed.
+// which ones are needed. With a prelude, the units a run of seed blocks reads are made ready just
+// before it (seed blocks s .. e-1 read units s/2 .. e/2, see conjStageAfterPrelude), each once.
 class FirstStageSeeds {
   public:
     FirstStageSeeds(StagePartFn stage, const StageAngle& angle, int n, double* data,
-                    const SeedSet& done = {})
+                    const SeedSet& done = {}, const InversePrelude* prelude = nullptr)
         : stage_(stage),
           angle_(angle),
           n_(n),
           data_(data),
           m_(n / 8),
           seeds_(stageSeedBlocks(n)),
-          done_(done) {}
+          done_(done),
+          prelude_(prelude) {}
 
     // Makes sure the first stage has done the points lo .. hi (0 <= lo <= hi < m).
     void needPoints(int lo, int hi) {
@@ -221,6 +279,7 @@ class FirstStageSeeds {
             }
             int e = s;
             while (e < end && !done_[e]) done_[e++] = true;
+            if (prelude_) ready(s / 2, std::min(seeds_ / 2, e / 2 + 1));
             if (stage_) stage_(n_, data_, s, e, angle_);
             s = e;
         }
@@ -229,12 +288,28 @@ class FirstStageSeeds {
     const SeedSet& done() const { return done_; }
 
   private:
+    // Units [first, end), each not yet ready, in runs of consecutive ones.
+    void ready(int first, int end) {
+        for (int u = first; u < end;) {
+            if (ready_[u]) {
+                ++u;
+                continue;
+            }
+            int e = u;
+            while (e < end && !ready_[e]) ready_[e++] = true;
+            prelude_->ready(prelude_->context, u, e);
+            u = e;
+        }
+    }
+
     StagePartFn stage_;
     const StageAngle& angle_;
     int n_;
     double* data_;
     int m_, seeds_;
     SeedSet done_;
+    const InversePrelude* prelude_;
+    UnitSet ready_;
 };
 
 // The quarters' chunks [chunkFirst, chunkEnd) of an array of n doubles: for each, the first stage's
@@ -281,8 +356,9 @@ constexpr int fusedChunkCount(int n) {
 
 // The first stage (`first`, plain or conjugating) and the stages of the four quarters (P, T, P,
 // P) of an array of n doubles, fused as above.
-void firstTwoLevels(const Stages& st, StagePartFn first, int n, double* data) {
-    FirstStageSeeds top(first, st.angles().plain(n), n, data);
+void firstTwoLevels(const Stages& st, StagePartFn first, int n, double* data,
+                    const InversePrelude* prelude) {
+    FirstStageSeeds top(first, st.angles().plain(n), n, data, {}, prelude);
     fusedChunks(&st, top, n, data, 0, fusedChunkCount(n));
     top.need(0, stageSeedBlocks(n));  // none is left over; this keeps the stage whole regardless
 }
@@ -336,10 +412,11 @@ void quarterBlocks(const Stages& s, int n, double* data) {
 }
 
 template <bool Inverse>
-void transformFused(const FftStages& s, int n, double* data) {
+void transformFused(const FftStages& s, int n, double* data,
+                    const InversePrelude* prelude = nullptr) {
     const StageAngles angles(n);
     const Stages st(s, angles);
-    firstTwoLevels(st, Inverse ? s.quarterStageConjPart : s.quarterStagePart, n, data);
+    firstTwoLevels(st, Inverse ? s.quarterStageConjPart : s.quarterStagePart, n, data, prelude);
     quarterBlocks(st, n, data);
     (Inverse ? s.bitReverseConj : s.bitReverse)(n, data);
 }
@@ -404,8 +481,10 @@ void quartersOfBlocks(Block* blocks, int& count, int& n) {
 // With `fused` (n from kFusedTopMinLength) the first two levels are done as firstTwoLevelsInParts
 // and the frontier is their 16 blocks.
 static_assert(kFftParallelMinLength > 512);
+// With a prelude (inverse only), the first stage follows it in parts unless the levels are fused.
 template <bool Inverse>
-void transformInParts(const FftStages& path, int n, double* data, bool fused) {
+void transformInParts(const FftStages& path, int n, double* data, bool fused,
+                      const InversePrelude* prelude = nullptr) {
     const StageAngles angles(n);
     const Stages s(path, angles);
     const StagePartFn first = Inverse ? path.quarterStageConjPart : path.quarterStagePart;
@@ -413,12 +492,17 @@ void transformInParts(const FftStages& path, int n, double* data, bool fused) {
     Block blocks[kMaxFrontierBlocks] = {{data, false}};
     int count = 1;
     if (fused) {
+        readyAll(prelude, n);
         firstTwoLevelsInParts(s, first, n, data);
         quartersOfBlocks(blocks, count, n);
         quartersOfBlocks(blocks, count, n);
     } else {
         const int frontier = frontierBlocks(n);
-        stagesInParts(s, first, n, blocks, count);
+        if (Inverse && prelude) {
+            conjStageAfterPrelude(s, n, data, *prelude, kStageParts, true);
+        } else {
+            stagesInParts(s, first, n, blocks, count);
+        }
         for (;;) {
             quartersOfBlocks(blocks, count, n);
             if (count == frontier || n <= 512) break;
@@ -438,16 +522,29 @@ void transformInParts(const FftStages& path, int n, double* data, bool fused) {
 // first stage and the conjugating permutation turn the shared body into the inverse. For 16 and
 // 32 doubles the forward kernel's result is read backwards instead: the inverse spectrum at k is
 // the forward spectrum at (N - k) mod N.
+//
+// A prelude (inverse only) is run before the points it makes ready are read, in parts ahead of the
+// first stage where that pays, else whole.
 template <bool Inverse>
-void transformOn(const FftStages& s, int n, double* data) {
+void transformOn(const FftStages& s, int n, double* data, const InversePrelude* prelude = nullptr) {
     if (n >= kFftParallelMinLength && activeThreads() > 1) {
-        transformInParts<Inverse>(s, n, data, n >= kFusedInPartsFrom && n <= kFusedTopMaxLength);
-    } else if (n >= kFusedTopFrom && n <= kFusedTopMaxLength) {
-        transformFused<Inverse>(s, n, data);
-    } else if (n > 32) {
+        transformInParts<Inverse>(s, n, data, n >= kFusedInPartsFrom && n <= kFusedTopMaxLength,
+                                  prelude);
+        return;
+    }
+    if (n >= kFusedTopFrom && n <= kFusedTopMaxLength) {
+        transformFused<Inverse>(s, n, data, prelude);
+        return;
+    }
+    const bool preludeInParts = Inverse && prelude && n >= kPreludeInPartsFrom;
+    if (!preludeInParts) readyAll(prelude, n);
+    if (n > 32) {
         const StageAngles angles(n);
         const Stages st(s, angles);
-        if (Inverse) {
+        if (preludeInParts) {
+            conjStageAfterPrelude(st, n, data, *prelude, fftPreludeUnits(n) / kPreludeUnitsPerPart,
+                                  false);
+        } else if (Inverse) {
             st.conj(n, data);
         } else {
             st.plain(n, data);
@@ -484,15 +581,28 @@ void complexFftOn(FftPath path, int n, int sign, double* data) {
     }
 }
 
-void complexFftFusedOn(FftPath path, int n, int sign, double* data) {
+int fftPreludeUnits(int n) {
+    return n >= 2048 ? n / 2048 : 1;
+}
+
+void fftInverseAfter(int n, double* data, const InversePrelude& prelude) {
+    transformOn<true>(fftStages(activeFftPath()), n, data, &prelude);
+}
+
+void complexFftInverseAfterOn(FftPath path, int n, double* data, const InversePrelude& prelude) {
+    transformOn<true>(fftStages(path), n, data, &prelude);
+}
+
+void complexFftFusedOn(FftPath path, int n, int sign, double* data, const InversePrelude* prelude) {
     OSKELON_ASSERT(n >= kFusedTopMinLength && n <= kFusedTopMaxLength);
+    OSKELON_ASSERT(!prelude || sign < 0);
     const FftStages& s = fftStages(path);
     if (activeThreads() > 1) {
-        (sign >= 0 ? transformInParts<false> : transformInParts<true>)(s, n, data, true);
+        (sign >= 0 ? transformInParts<false> : transformInParts<true>)(s, n, data, true, prelude);
     } else if (sign >= 0) {
         transformFused<false>(s, n, data);
     } else {
-        transformFused<true>(s, n, data);
+        transformFused<true>(s, n, data, prelude);
     }
 }
 

@@ -29,6 +29,28 @@ void complexFft(int n, int sign, double* data);  // on activeFftPath() (fft/fft_
 void fftForward(int n, double* data);
 void fftInverse(int n, double* data);
 
+// An inverse transform that reads its input as it is made ready, part by part: a pass that writes
+// the input (the engine's pointwise products) runs in the same parts as the transform's first
+// stage, so that each part's points are still in the cache of the core that wrote them when the
+// stage reads them.
+//
+// The input's points come in fftPreludeUnits(n) units. For n >= 2048 doubles, with m = n/8 points
+// per quarter of the array, unit u is the points whose offset x within their quarter lies in
+// [128u, 128u + 128) or in [m - 128u - 128, m - 128u): each unit is closed under k <-> N - k (N the
+// number of points). Below 2048 doubles there is one unit, all the points.
+//
+// fftInverseAfter calls ready(context, first, end) for ranges of units that cover [0, units) once
+// each, and reads no point of a unit before the call that covers it has returned. The calls may run
+// at once on the threads of the active pool, or one after the other on the calling thread; every
+// call may itself use forEachPart. The result is fftInverse of the points the calls leave, bit for
+// bit.
+struct InversePrelude {
+    void (*ready)(void* context, int first, int end);
+    void* context;
+};
+int fftPreludeUnits(int n);
+void fftInverseAfter(int n, double* data, const InversePrelude& prelude);
+
 // The leaves blocks of the recursion on the scalar path (the reference of the vector paths'
 // leaves); results bit-reversed within the block.
 void leavesPlain(int n, double* block);    // P of a 64/128-double block after its stage

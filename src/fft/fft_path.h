@@ -15,6 +15,7 @@
 // CPU does not offer falls back to the best one it does.
 #pragma once
 
+#include "fft/complex_fft.h"
 #include "fft/stage_kernels.h"
 
 namespace oskelon {
@@ -69,13 +70,15 @@ const FftStages& fftStages(FftPath path);
 
 // complexFft on a chosen path (for tests and benchmarks); the path must be supported.
 void complexFftOn(FftPath path, int n, int sign, double* data);
+void complexFftInverseAfterOn(FftPath path, int n, double* data, const InversePrelude& prelude);
 
 // The first two levels of the recursion are done in one pass over the data from 2^23 doubles on
 // one thread and from 2^21 on several, there in groups of chunks (complex_fft.cpp). complexFftOn
 // with that pass at any n from kFusedTopMinLength to 2^26 (in groups when a pool is active), for
-// tests: the same bits.
+// tests: the same bits. An inverse (sign < 0) may take a prelude, as fftInverseAfter.
 inline constexpr int kFusedTopMinLength = 1 << 14;
-void complexFftFusedOn(FftPath path, int n, int sign, double* data);
+void complexFftFusedOn(FftPath path, int n, int sign, double* data,
+                       const InversePrelude* prelude = nullptr);
 
 // Cache-blocked bit reversal: the same permutation as bitReverse / bitReverseConj (every point
 // moved to its bit-reversed index, conjugated in the second form), done tile by tile so that each

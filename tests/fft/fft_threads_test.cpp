@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -238,6 +239,69 @@ TEST(FftFused, FirstTwoLevelsInOnePassAreBitIdentical) {
     ActivePoolScope scope(&two);
     fftInverse(n, spread.data());
     EXPECT_TRUE(sameBits(alone, spread));
+}
+
+// An inverse transform whose input arrives only through its prelude: the array starts as NaN and
+// each ready() call copies in the points of its units. A point read before its unit is ready
+// would bring a NaN into the result. Every unit must be made ready exactly once, and the result
+// must be the plain inverse's bits: for one unit (2^11), units taken whole (2^12; 2^21 on a pool,
+// whose first two levels are fused), in parts on a pool (2^16, 2^18), in parts on one thread
+// (2^17, 2^18) and as the one-thread fused levels need them (2^14, 2^17), on every path, alone
+// and on pools of 2 and 3 threads.
+TEST(FftPrelude, InverseReadsEachUnitOnlyAfterItIsReady) {
+    struct Feed {
+        int n;
+        const std::vector<double>* source;
+        std::vector<double>* data;
+        std::vector<int> calls;         // per unit; parts write disjoint elements
+        void copy(int x, int points) {  // offsets [x, x + points) of every quarter
+            for (int at = 2 * x; at < n; at += n / 4)
+                std::copy_n(source->data() + at, 2 * points, data->data() + at);
+        }
+        static void ready(void* context, int first, int end) {
+            Feed& f = *static_cast<Feed*>(context);
+            const int m = f.n / 8;
+            for (int u = first; u < end; ++u) {
+                ++f.calls[u];
+                f.copy(f.n < 2048 ? 0 : 128 * u, f.n < 2048 ? m : 128);
+                if (f.n >= 2048) f.copy(m - 128 * u - 128, 128);
+            }
+        }
+    };
+    struct Case {
+        int n;
+        bool fused;
+    };
+    const Case cases[] = {{1 << 11, false}, {1 << 12, false}, {1 << 16, false}, {1 << 17, false},
+                          {1 << 18, false}, {1 << 21, false}, {1 << 14, true},  {1 << 17, true}};
+    WorkPool two(2), three(3);
+    for (const FftPath path : supportedPaths()) {
+        for (const auto [n, fused] : cases) {
+            const std::vector<double> in = test::randomDoubles(n, n + 7);
+            std::vector<double> want = in;
+            complexFftOn(path, n, -1, want.data());
+            for (WorkPool* pool : {static_cast<WorkPool*>(nullptr), &two, &three}) {
+                std::vector<double> got(n, std::numeric_limits<double>::quiet_NaN());
+                Feed feed{n, &in, &got, std::vector<int>(fftPreludeUnits(n))};
+                const InversePrelude prelude{&Feed::ready, &feed};
+                {
+                    ActivePoolScope scope(pool);
+                    if (fused) {
+                        complexFftFusedOn(path, n, -1, got.data(), &prelude);
+                    } else {
+                        complexFftInverseAfterOn(path, n, got.data(), prelude);
+                    }
+                }
+                const std::string what = std::string(fftPathName(path)) + ", n " +
+                                         std::to_string(n) + (fused ? " fused, " : ", ") +
+                                         std::to_string(pool ? pool->threads() : 1) + " threads";
+                EXPECT_EQ(std::count(feed.calls.begin(), feed.calls.end(), 1),
+                          static_cast<long>(feed.calls.size()))
+                    << what;
+                EXPECT_EQ(test::firstBitDifference(got, want), -1) << what;
+            }
+        }
+    }
 }
 
 }  // namespace
