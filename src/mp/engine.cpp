@@ -63,9 +63,11 @@ inline void forward(int n, double* array) {
     mpCheckInterrupt();
     complexFft(n, +1, array + 1);
 }
-inline void inverse(int n, double* array) {
+// A pointwise loop and the inverse transform of the array it merges into (spectrum_pairs.h).
+inline void pairsThenInverse(SpectrumPairs loop, int n, double* a, double* b = nullptr,
+                             double* c = nullptr) {
     mpCheckInterrupt();
-    complexFft(n, -1, array + 1);
+    spectrumPairsThenInverse(loop, n, a, b, c);
 }
 
 // The forward transforms of two operands. On a pool of exactly two threads, from
@@ -241,8 +243,7 @@ void loadForwardPair(int count, int radix, int n, const ProductOperand& a,
 // spectrumMultiply and spectrumMultiplyKeep after their forward transforms.
 void multiplySpectra(int n, double* A, double* B) {
     multiplyEnds(A + 1, B + 1, n);
-    spectrumPairs(SpectrumPairs::SplitAndMultiplyInto, n, A + 1, B + 1);
-    inverse(n, B);
+    pairsThenInverse(SpectrumPairs::SplitAndMultiplyInto, n, A + 1, B + 1);
     B[0] = A[0] + B[0];
     B[n + 1] = A[n + 1] * B[n + 1];
 }
@@ -271,8 +272,7 @@ void spectrumMultiplyKept(int n, const double* H, double* B) {
     forward(n, B);
     multiplyEnds(H + 1, B + 1, n);
     // The loop only reads its first array.
-    spectrumPairs(SpectrumPairs::MultiplyIntoUnsplit, n, const_cast<double*>(H + 1), B + 1);
-    inverse(n, B);
+    pairsThenInverse(SpectrumPairs::MultiplyIntoUnsplit, n, const_cast<double*>(H + 1), B + 1);
     B[0] = H[0] + B[0];
     B[n + 1] = H[n + 1] * B[n + 1];
 }
@@ -281,8 +281,7 @@ void spectrumMultiplyIntoKept(int n, double* A, double* H) {
     // H is already split; A is split in place and the merged product goes into H.
     forward(n, A);
     multiplyEnds(A + 1, H + 1, n);
-    spectrumPairs(SpectrumPairs::MultiplyIntoKept, n, A + 1, H + 1);
-    inverse(n, H);
+    pairsThenInverse(SpectrumPairs::MultiplyIntoKept, n, A + 1, H + 1);
     H[0] = A[0] + H[0];
     H[n + 1] = A[n + 1] * H[n + 1];
 }
@@ -315,16 +314,14 @@ void spectrumMultiplyAccumulate(int n, const double* H, double* X, double* S) {
         s[m + 1] += r.im;
     }
     // The loop only reads its first two arrays.
-    spectrumPairs(SpectrumPairs::MultiplyAccumulate, n, const_cast<double*>(h), X + 1, s);
-    inverse(n, S);
+    pairsThenInverse(SpectrumPairs::MultiplyAccumulate, n, const_cast<double*>(h), X + 1, s);
     S[n + 1] = S[n + 1] + H[n + 1] * X[n + 1];
 }
 
 void spectrumSquare(int n, double* A) {
     forward(n, A);
     squareEnds(A + 1, A + 1, n);
-    spectrumPairs(SpectrumPairs::Square, n, A + 1);
-    inverse(n, A);
+    pairsThenInverse(SpectrumPairs::Square, n, A + 1);
     A[0] = 2.0 * A[0];
     A[n + 1] = A[n + 1] * A[n + 1];
 }
@@ -332,16 +329,14 @@ void spectrumSquare(int n, double* A) {
 void spectrumSquareInto(int n, double* A, double* B) {
     forward(n, A);
     squareEnds(A + 1, B + 1, n);
-    spectrumPairs(SpectrumPairs::SquareInto, n, A + 1, B + 1);
-    inverse(n, B);
+    pairsThenInverse(SpectrumPairs::SquareInto, n, A + 1, B + 1);
     B[0] = 2.0 * A[0];
     B[n + 1] = A[n + 1] * A[n + 1];
 }
 
 void spectrumSquareKept(int n, double* H) {
     squareEnds(H + 1, H + 1, n);
-    spectrumPairs(SpectrumPairs::SquareKept, n, H + 1);
-    inverse(n, H);
+    pairsThenInverse(SpectrumPairs::SquareKept, n, H + 1);
     H[0] = 2.0 * H[0];
     H[n + 1] = H[n + 1] * H[n + 1];
 }

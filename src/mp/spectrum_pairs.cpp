@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "fft/complex_fft.h"
 #include "fft/contract.h"
 #include "fft/rounded_sincos.h"
 #include "mp/carry_blocks.h"
@@ -356,25 +357,86 @@ detail::CarryLevel levelOf(FftPath path) {
     return detail::CarryLevel::Baseline;
 }
 
+// The pairs of segments [first, end) on a path; spread over the active pool in parts of
+// kSegmentsPerPart from kSpreadPairsFrom on (inside a part, forEachPart runs them in order).
 template <class L>
-void pairsOn(FftPath path, int n, double* const* x) {
-    const int segments = pairSegments(n);
+void segmentsOn(FftPath path, int n, double* const* x, int first, int end) {
     const detail::CarryLevel level = levelOf(path);
-    const auto segmentsFrom = [&](int first, int end) {
+    const auto segmentsFrom = [&](int from, int to) {
         if (path == FftPath::Scalar) {
-            pairsReference<L>(n, first, end, x);
+            pairsReference<L>(n, from, to, x);
         } else {
-            detail::runCarryLoopAt<PairLanes<L>>(level, n, first, end, x);
+            detail::runCarryLoopAt<PairLanes<L>>(level, n, from, to, x);
         }
     };
     if (!detail::spreadWorthIt(n, detail::kSpreadPairsFrom)) {
-        segmentsFrom(0, segments);
+        segmentsFrom(first, end);
         return;
     }
-    const int parts = (segments + kSegmentsPerPart - 1) / kSegmentsPerPart;
+    const int parts = (end - first + kSegmentsPerPart - 1) / kSegmentsPerPart;
     forEachPart(parts, [&](int part) {
-        segmentsFrom(part * kSegmentsPerPart, std::min(segments, (part + 1) * kSegmentsPerPart));
+        segmentsFrom(first + part * kSegmentsPerPart,
+                     std::min(end, first + (part + 1) * kSegmentsPerPart));
     });
+}
+
+template <class L>
+void pairsOn(FftPath path, int n, double* const* x) {
+    segmentsOn<L>(path, n, x, 0, pairSegments(n));
+}
+
+// The segments of the inverse transform's prelude units [first, end) (complex_fft.h). With
+// K = n/1024 (two segments per unit and quarter of the points), segment s holds the pairs of the
+// points 128 (2K - s - 1) .. 128 (2K - s) - 1 and their partners, so the unit ranges' four runs
+// of points at offsets [128 first, 128 end) and [m - 128 end, m - 128 first) in the first two
+// quarters are the segments below; the other two quarters hold their partners.
+template <class L>
+void unitsOn(FftPath path, int n, double* const* x, int first, int end) {
+    if (first == 0 && end == fftPreludeUnits(n)) {
+        pairsOn<L>(path, n, x);
+        return;
+    }
+    const int k = n / 1024;
+    segmentsOn<L>(path, n, x, 2 * k - end, 2 * k - first);
+    segmentsOn<L>(path, n, x, k + first, k + end);
+    segmentsOn<L>(path, n, x, k - end, k - first);
+    segmentsOn<L>(path, n, x, first, end);
+}
+
+template <class L>
+struct PairsPrelude {
+    FftPath path;
+    int n;
+    double* const* x;
+    static void ready(void* context, int first, int end) {
+        const PairsPrelude& p = *static_cast<const PairsPrelude*>(context);
+        unitsOn<L>(p.path, p.n, p.x, first, end);
+    }
+};
+
+// The array each loop merges into (its index among a, b, c), or -1.
+constexpr int mergedArray(SpectrumPairs loop) {
+    switch (loop) {
+        case SpectrumPairs::Square:
+        case SpectrumPairs::SquareKept:
+            return 0;
+        case SpectrumPairs::MultiplyIntoUnsplit:
+        case SpectrumPairs::SplitAndMultiplyInto:
+        case SpectrumPairs::MultiplyIntoKept:
+        case SpectrumPairs::SquareInto:
+            return 1;
+        case SpectrumPairs::MultiplyAccumulate:
+            return 2;
+        case SpectrumPairs::MultiplyKeep:
+            break;
+    }
+    return -1;
+}
+
+template <class L>
+void pairsThenInverseOn(FftPath path, int n, double* const* x, double* target) {
+    PairsPrelude<L> p{path, n, x};
+    complexFftInverseAfterOn(path, n, target, {&PairsPrelude<L>::ready, &p});
 }
 
 }  // namespace
@@ -400,6 +462,36 @@ void spectrumPairsOn(FftPath path, SpectrumPairs loop, int n, double* a, double*
         case SpectrumPairs::SquareKept:
             return pairsOn<SquareKept>(path, n, x);
     }
+}
+
+void spectrumPairsThenInverseOn(FftPath path, SpectrumPairs loop, int n, double* a, double* b,
+                                double* c) {
+    OSKELON_ASSERT(a != b && (c == nullptr || (c != a && c != b)));
+    double* const x[] = {a, b, c};
+    OSKELON_ASSERT(mergedArray(loop) >= 0);
+    double* const target = x[mergedArray(loop)];
+    switch (loop) {
+        case SpectrumPairs::MultiplyIntoUnsplit:
+            return pairsThenInverseOn<MultiplyIntoUnsplit>(path, n, x, target);
+        case SpectrumPairs::SplitAndMultiplyInto:
+            return pairsThenInverseOn<SplitAndMultiplyInto>(path, n, x, target);
+        case SpectrumPairs::MultiplyIntoKept:
+            return pairsThenInverseOn<MultiplyIntoKept>(path, n, x, target);
+        case SpectrumPairs::MultiplyAccumulate:
+            return pairsThenInverseOn<MultiplyAccumulate>(path, n, x, target);
+        case SpectrumPairs::Square:
+            return pairsThenInverseOn<Square>(path, n, x, target);
+        case SpectrumPairs::SquareInto:
+            return pairsThenInverseOn<SquareInto>(path, n, x, target);
+        case SpectrumPairs::SquareKept:
+            return pairsThenInverseOn<SquareKept>(path, n, x, target);
+        case SpectrumPairs::MultiplyKeep:
+            break;
+    }
+}
+
+void spectrumPairsThenInverse(SpectrumPairs loop, int n, double* a, double* b, double* c) {
+    spectrumPairsThenInverseOn(activeFftPath(), loop, n, a, b, c);
 }
 
 void spectrumPairs(SpectrumPairs loop, int n, double* a, double* b, double* c) {

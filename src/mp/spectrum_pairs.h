@@ -38,4 +38,15 @@ void spectrumPairs(SpectrumPairs loop, int n, double* a, double* b = nullptr, do
 void spectrumPairsOn(FftPath path, SpectrumPairs loop, int n, double* a, double* b = nullptr,
                      double* c = nullptr);
 
+// The loop, then the inverse transform (fftInverse) of the array it merges into: b, or c for
+// MultiplyAccumulate, or a for Square and SquareKept (MultiplyKeep merges nothing). Bit-identical
+// to spectrumPairs followed by fftInverse, but the loop is done in the units of the transform's
+// prelude (fftInverseAfter): on a pool each part of the loop is followed, on the same thread, by
+// the transform's first stage on the points it wrote, and on one thread at large n the stage finds
+// them in the cache.
+void spectrumPairsThenInverse(SpectrumPairs loop, int n, double* a, double* b = nullptr,
+                              double* c = nullptr);
+void spectrumPairsThenInverseOn(FftPath path, SpectrumPairs loop, int n, double* a,
+                                double* b = nullptr, double* c = nullptr);
+
 }  // namespace oskelon

@@ -84,5 +84,42 @@ TEST(SpectrumPairs, LanesAndThreadsGiveTheReferenceBits) {
     }
 }
 
+// Each loop that merges, followed by the inverse transform of its merged array in the transform's
+// prelude units, against the loop and then the whole transform: the same bits in all three arrays,
+// on every path and thread count. 2^10: one unit; 2^12: two, taken whole; 2^16: the units in parts
+// on a pool; 2^17 and 2^18: in parts on one thread too.
+TEST(SpectrumPairs, ThenInverseGivesTheLoopsAndTheTransformsBits) {
+    for (const int n : {1 << 10, 1 << 12, 1 << 16, 1 << 17, 1 << 18}) {
+        for (const SpectrumPairs loop : kLoops) {
+            if (loop == SpectrumPairs::MultiplyKeep) continue;
+            const int merged = loop == SpectrumPairs::MultiplyAccumulate ? 2
+                               : loop == SpectrumPairs::Square || loop == SpectrumPairs::SquareKept
+                                   ? 0
+                                   : 1;
+            const Spectra start(n, 29 + n);
+            for (const FftPath path : kAllFftPaths) {
+                if (!fftPathSupported(path)) continue;
+                Spectra reference = start;
+                reference.run(path, loop, n, 1);
+                complexFftOn(path, n, -1, reference.x[merged].data());
+                for (const int threads : {1, 2, 3}) {
+                    Spectra got = start;
+                    onThreads(threads, [&] {
+                        spectrumPairsThenInverseOn(path, loop, n, got.x[0].data(), got.x[1].data(),
+                                                   got.x[2].data());
+                    });
+                    for (int k = 0; k < 3; ++k) {
+                        std::size_t at = 0;
+                        EXPECT_TRUE(sameBits(got.x[k], reference.x[k], at))
+                            << "n " << n << ", loop " << static_cast<int>(loop) << ", "
+                            << fftPathName(path) << ", " << threads << " threads: array " << k
+                            << " differs at " << at;
+                    }
+                }
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace oskelon::test
