@@ -5,20 +5,27 @@
 //   BM_Release/<path>/<log2 n>                      mpFromDoublesOn
 //   BM_ToDoubles/<log2 n>
 //   BM_Pairs<loop>/<path>/<log2 n>                   spectrumPairsOn: the pointwise loop alone
+//   BM_SquareSpectrum/<apart|after>/threads:<t>/<log2 n>
+//                                                   forward transform, square loop and inverse,
+//                                                   the loop and the inverse one after the other
+//                                                   or with the inverse after its prelude
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <memory>
 #include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "bench_number.h"
+#include "fft/complex_fft.h"
 #include "fft/fft_path.h"
 #include "mp/engine.h"
 #include "mp/mp_number.h"
 #include "mp/products.h"
 #include "mp/spectrum_pairs.h"
+#include "parallel/work_pool.h"
 
 namespace {
 
@@ -121,6 +128,35 @@ void pairsBench(benchmark::State& state, FftPath path, oskelon::SpectrumPairs lo
                            benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
+// A square's spectrum steps on arrays refreshed (untimed) before each pass, with the square loop
+// and the inverse transform apart or joined (spectrumPairsThenInverse), on the active path.
+void squareSpectrumBench(benchmark::State& state, bool after) {
+    const int threads = static_cast<int>(state.range(0));
+    const int n = 1 << state.range(1);
+    std::unique_ptr<oskelon::WorkPool> pool;
+    if (threads > 1) pool = std::make_unique<oskelon::WorkPool>(threads);
+    oskelon::ActivePoolScope scope(pool.get());
+    std::mt19937_64 random(11);
+    std::uniform_real_distribution<double> value(-1.0, 1.0);
+    std::vector<double> a0(n + 2);
+    for (double& v : a0) v = value(random);
+    std::vector<double> a(n + 2);
+    for (auto _ : state) {
+        state.PauseTiming();
+        a = a0;
+        state.ResumeTiming();
+        oskelon::fftForward(n, a.data() + 1);
+        if (after) {
+            oskelon::spectrumPairsThenInverse(oskelon::SpectrumPairs::Square, n, a.data() + 1);
+        } else {
+            oskelon::spectrumPairs(oskelon::SpectrumPairs::Square, n, a.data() + 1);
+            oskelon::fftInverse(n, a.data() + 1);
+        }
+        benchmark::ClobberMemory();
+    }
+    state.SetLabel(oskelon::fftPathName(oskelon::activeFftPath()));
+}
+
 int registerAll() {
     benchmark::RegisterBenchmark("BM_MpMul", mpMulBench)
         ->DenseRange(12, 22, 2)
@@ -146,6 +182,15 @@ int registerAll() {
                 ->DenseRange(16, 22, 3)
                 ->Unit(benchmark::kMicrosecond);
         }
+    }
+    for (const bool after : {false, true}) {
+        benchmark::RegisterBenchmark(
+            after ? "BM_SquareSpectrum/after" : "BM_SquareSpectrum/apart",
+            [after](benchmark::State& s) { squareSpectrumBench(s, after); })
+            ->ArgsProduct({{1, 2}, benchmark::CreateDenseRange(16, 25, 1)})
+            ->ArgNames({"threads", ""})
+            ->Unit(benchmark::kMicrosecond)
+            ->UseRealTime();
     }
     benchmark::RegisterBenchmark("BM_ToDoubles", toDoublesBench)
         ->DenseRange(14, 22, 4)
