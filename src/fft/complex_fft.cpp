@@ -240,6 +240,21 @@ using SeedSet = std::bitset<stageSeedBlocks(kFusedTopMaxLength)>;
 
 using UnitSet = std::bitset<kFusedTopMaxLength / 2048>;
 
+// Marks the bits of [first, end) not yet set, calling run(s, e) for each run [s, e) of them.
+template <std::size_t N, class Run>
+void markRuns(std::bitset<N>& marked, int first, int end, Run run) {
+    for (int s = first; s < end;) {
+        if (marked[s]) {
+            ++s;
+            continue;
+        }
+        int e = s;
+        while (e < end && !marked[e]) marked[e++] = true;
+        run(s, e);
+        s = e;
+    }
+}
+
 // The first stage's seed blocks, each done once when first needed. Without a stage it only records
 // which ones are needed. With a prelude, the units a run of seed blocks reads are made ready just
 // before it (seed blocks s .. e-1 read units s/2 .. e/2, see conjStageAfterPrelude), each once.
@@ -270,38 +285,21 @@ class FirstStageSeeds {
         }
     }
 
-    // Seed blocks [first, end), each not yet done, in runs of consecutive ones.
+    // Seed blocks [first, end), each not yet done, in runs of consecutive ones; with a prelude,
+    // each run after the units it reads that are not yet ready.
     void need(int first, int end) {
-        for (int s = first; s < end;) {
-            if (done_[s]) {
-                ++s;
-                continue;
+        markRuns(done_, first, end, [this](int s, int e) {
+            if (prelude_) {
+                markRuns(ready_, s / 2, std::min(seeds_ / 2, e / 2 + 1),
+                         [this](int u, int v) { prelude_->ready(prelude_->context, u, v); });
             }
-            int e = s;
-            while (e < end && !done_[e]) done_[e++] = true;
-            if (prelude_) ready(s / 2, std::min(seeds_ / 2, e / 2 + 1));
             if (stage_) stage_(n_, data_, s, e, angle_);
-            s = e;
-        }
+        });
     }
 
     const SeedSet& done() const { return done_; }
 
   private:
-    // Units [first, end), each not yet ready, in runs of consecutive ones.
-    void ready(int first, int end) {
-        for (int u = first; u < end;) {
-            if (ready_[u]) {
-                ++u;
-                continue;
-            }
-            int e = u;
-            while (e < end && !ready_[e]) ready_[e++] = true;
-            prelude_->ready(prelude_->context, u, e);
-            u = e;
-        }
-    }
-
     StagePartFn stage_;
     const StageAngle& angle_;
     int n_;

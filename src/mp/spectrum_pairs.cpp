@@ -439,55 +439,45 @@ void pairsThenInverseOn(FftPath path, int n, double* const* x, double* target) {
     complexFftInverseAfterOn(path, n, target, {&PairsPrelude<L>::ready, &p});
 }
 
+// f(L{}) with the loop's struct L.
+template <class F>
+void withLoop(SpectrumPairs loop, F&& f) {
+    switch (loop) {
+        case SpectrumPairs::MultiplyIntoUnsplit:
+            return f(MultiplyIntoUnsplit{});
+        case SpectrumPairs::SplitAndMultiplyInto:
+            return f(SplitAndMultiplyInto{});
+        case SpectrumPairs::MultiplyIntoKept:
+            return f(MultiplyIntoKept{});
+        case SpectrumPairs::MultiplyKeep:
+            return f(MultiplyKeep{});
+        case SpectrumPairs::MultiplyAccumulate:
+            return f(MultiplyAccumulate{});
+        case SpectrumPairs::Square:
+            return f(Square{});
+        case SpectrumPairs::SquareInto:
+            return f(SquareInto{});
+        case SpectrumPairs::SquareKept:
+            return f(SquareKept{});
+    }
+}
+
 }  // namespace
 
 void spectrumPairsOn(FftPath path, SpectrumPairs loop, int n, double* a, double* b, double* c) {
     OSKELON_ASSERT(a != b && (c == nullptr || (c != a && c != b)));
     double* const x[] = {a, b, c};
-    switch (loop) {
-        case SpectrumPairs::MultiplyIntoUnsplit:
-            return pairsOn<MultiplyIntoUnsplit>(path, n, x);
-        case SpectrumPairs::SplitAndMultiplyInto:
-            return pairsOn<SplitAndMultiplyInto>(path, n, x);
-        case SpectrumPairs::MultiplyIntoKept:
-            return pairsOn<MultiplyIntoKept>(path, n, x);
-        case SpectrumPairs::MultiplyKeep:
-            return pairsOn<MultiplyKeep>(path, n, x);
-        case SpectrumPairs::MultiplyAccumulate:
-            return pairsOn<MultiplyAccumulate>(path, n, x);
-        case SpectrumPairs::Square:
-            return pairsOn<Square>(path, n, x);
-        case SpectrumPairs::SquareInto:
-            return pairsOn<SquareInto>(path, n, x);
-        case SpectrumPairs::SquareKept:
-            return pairsOn<SquareKept>(path, n, x);
-    }
+    withLoop(loop, [&](auto kind) { pairsOn<decltype(kind)>(path, n, x); });
 }
 
 void spectrumPairsThenInverseOn(FftPath path, SpectrumPairs loop, int n, double* a, double* b,
                                 double* c) {
     OSKELON_ASSERT(a != b && (c == nullptr || (c != a && c != b)));
+    const int merged = mergedArray(loop);
+    OSKELON_ASSERT(merged >= 0);
+    if (merged < 0) return;
     double* const x[] = {a, b, c};
-    OSKELON_ASSERT(mergedArray(loop) >= 0);
-    double* const target = x[mergedArray(loop)];
-    switch (loop) {
-        case SpectrumPairs::MultiplyIntoUnsplit:
-            return pairsThenInverseOn<MultiplyIntoUnsplit>(path, n, x, target);
-        case SpectrumPairs::SplitAndMultiplyInto:
-            return pairsThenInverseOn<SplitAndMultiplyInto>(path, n, x, target);
-        case SpectrumPairs::MultiplyIntoKept:
-            return pairsThenInverseOn<MultiplyIntoKept>(path, n, x, target);
-        case SpectrumPairs::MultiplyAccumulate:
-            return pairsThenInverseOn<MultiplyAccumulate>(path, n, x, target);
-        case SpectrumPairs::Square:
-            return pairsThenInverseOn<Square>(path, n, x, target);
-        case SpectrumPairs::SquareInto:
-            return pairsThenInverseOn<SquareInto>(path, n, x, target);
-        case SpectrumPairs::SquareKept:
-            return pairsThenInverseOn<SquareKept>(path, n, x, target);
-        case SpectrumPairs::MultiplyKeep:
-            break;
-    }
+    withLoop(loop, [&](auto kind) { pairsThenInverseOn<decltype(kind)>(path, n, x, x[merged]); });
 }
 
 void spectrumPairsThenInverse(SpectrumPairs loop, int n, double* a, double* b, double* c) {

@@ -50,6 +50,17 @@ bool sameBits(const std::vector<double>& a, const std::vector<double>& b, std::s
     return true;
 }
 
+// All three arrays bit for bit.
+void expectSameArrays(const Spectra& got, const Spectra& want, int n, SpectrumPairs loop,
+                      FftPath path, int threads) {
+    for (int k = 0; k < 3; ++k) {
+        std::size_t at = 0;
+        EXPECT_TRUE(sameBits(got.x[k], want.x[k], at))
+            << "n " << n << ", loop " << static_cast<int>(loop) << ", " << fftPathName(path) << ", "
+            << threads << " threads: array " << k << " differs at " << at;
+    }
+}
+
 TEST(SpectrumPairs, LanesAndThreadsGiveTheReferenceBits) {
     // 2^3: one pair; 2^9: one segment; 2^10: two segments, a group of 8 lanes mostly idle; 2^12:
     // one full group; 2^14: four groups; 2^16 (spread from 2^15): 8 parts of 16 segments;
@@ -71,13 +82,7 @@ TEST(SpectrumPairs, LanesAndThreadsGiveTheReferenceBits) {
                 for (const int threads : {1, 2, 3}) {
                     Spectra got = start;
                     got.run(path, loop, n, threads);
-                    for (int k = 0; k < 3; ++k) {
-                        std::size_t at = 0;
-                        EXPECT_TRUE(sameBits(got.x[k], reference.x[k], at))
-                            << "n " << n << ", loop " << static_cast<int>(loop) << ", "
-                            << fftPathName(path) << ", " << threads << " threads: array " << k
-                            << " differs at " << at;
-                    }
+                    expectSameArrays(got, reference, n, loop, path, threads);
                 }
             }
         }
@@ -108,13 +113,7 @@ TEST(SpectrumPairs, ThenInverseGivesTheLoopsAndTheTransformsBits) {
                         spectrumPairsThenInverseOn(path, loop, n, got.x[0].data(), got.x[1].data(),
                                                    got.x[2].data());
                     });
-                    for (int k = 0; k < 3; ++k) {
-                        std::size_t at = 0;
-                        EXPECT_TRUE(sameBits(got.x[k], reference.x[k], at))
-                            << "n " << n << ", loop " << static_cast<int>(loop) << ", "
-                            << fftPathName(path) << ", " << threads << " threads: array " << k
-                            << " differs at " << at;
-                    }
+                    expectSameArrays(got, reference, n, loop, path, threads);
                 }
             }
         }
