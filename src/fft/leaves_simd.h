@@ -30,6 +30,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "fft/contract.h"
 #include "fft/fft_arith.h"
 #include "fft/split_complex.h"
 
@@ -505,6 +506,51 @@ void leavesW(int n, double* block) {
             kernels8<V, 1u | lastTwisted << 1>(tx);
         }
     }
+}
+
+// The kernels of several leaves blocks grouped by kind, `size` points each (16 or 8): vectors of
+// plain kernels only, vectors of twisted kernels only, and at most one vector with the plain and
+// twisted kernels left over. A vector of one kind does that kind's butterflies alone; one of
+// both kinds does both on every lane and selects (plainOrTwisted4, pick). Every kernel sees its
+// own operations either way.
+template <class V, int Size, unsigned Twisted>
+inline void kernelsOf(double* const* kernel) {
+    if constexpr (Size == 16) {
+        kernels16<V, Twisted>(kernel);
+    } else {
+        kernels8<V, Twisted>(kernel);
+    }
+}
+
+// The one vector of both kinds: its first `plains` kernels plain, the rest twisted.
+template <class V, int Size>
+inline void mixedKernels(double* const* kernel, int plains) {
+    constexpr int per = Size == 16 ? kWidth<V> / 4 : kWidth<V> / 2;
+    if constexpr (per >= 2) {
+        if (plains == 1) return kernelsOf<V, Size, ((1u << per) - 1) & ~1u>(kernel);
+    }
+    if constexpr (per >= 4) {
+        if (plains == 2) return kernelsOf<V, Size, 0b1100u>(kernel);
+        if (plains == 3) return kernelsOf<V, Size, 0b1000u>(kernel);
+    }
+}
+
+template <class V, int Size>
+void kernelsByKind(double* const* plain, int plains, double* const* twisted, int twisteds) {
+    constexpr int per = Size == 16 ? kWidth<V> / 4 : kWidth<V> / 2;  // kernels per vector
+    constexpr unsigned all = (1u << per) - 1;
+    int p = 0, t = 0;
+    for (; p + per <= plains; p += per) kernelsOf<V, Size, 0>(plain + p);
+    for (; t + per <= twisteds; t += per) kernelsOf<V, Size, all>(twisted + t);
+    if (p == plains && t == twisteds) return;
+    // Kernels come in whole vectors in all: the rest of one kind fills the rest of the other's.
+    double* rest[per];
+    int r = 0;
+    while (p < plains) rest[r++] = plain[p++];
+    const int restPlains = r;
+    while (t < twisteds) rest[r++] = twisted[t++];
+    OSKELON_ASSERT(r == per);
+    mixedKernels<V, Size>(rest, restPlains);
 }
 
 template <class V>
