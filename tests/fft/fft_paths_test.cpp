@@ -396,7 +396,7 @@ TEST_P(FftPathTest, SmallBlocksKeepTheSignsOfZeros) {
         {"leavesPlain", fast().leavesPlain, reference().leavesPlain, {64, 128}},
         {"leavesTwisted", fast().leavesTwisted, reference().leavesTwisted, {64, 128}}};
     for (const Stage& s : kStages) {
-        cases.push_back({s.name, fast().*s.fn, reference().*s.fn, {64, 128, 256}});
+        cases.push_back({s.name, fast().*s.fn, reference().*s.fn, {64, 128, 256, 512, 1024}});
     }
     for (const Case& c : cases) {
         for (int n : c.lengths) {
