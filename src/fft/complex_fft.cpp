@@ -76,6 +76,9 @@ class Stages {
             plain(n, block);
         }
     }
+    void stages(int n, double* const* blocks, int count, unsigned twisted) const {
+        s_.stageBlocks(n, blocks, count, twisted, a_.plain(n), a_.twisted(n));
+    }
     void finish(int n, double* const* blocks, int count, unsigned twisted) const {
         s_.finishBlocks(n, blocks, count, twisted, a_.plain(n >> 2), a_.twisted(n >> 2));
     }
@@ -92,17 +95,20 @@ class Stages {
 
 void recurseOn(const Stages& s, int n, double* block, bool twisted);
 
-// The quarters of a block of n >= 1024 doubles after its own stage. Quarters of 256 or 512 doubles
-// get their stages here and are finished together; larger ones recurse, each from its own stage
-// down. Recursion depth is log4(n/1024).
+// The quarters of a block of n >= 1024 doubles after its own stage. Quarters of 256 to 1024
+// doubles get their stages here, all four in one call (the path may share their factors); those of
+// 256 or 512 doubles are then finished together, those of 1024 go on to their own quarters. Larger
+// ones recurse, each from its own stage down. Recursion depth is log4(n/1024).
 void quartersOf(const Stages& s, int n, double* block, bool twisted) {
     const int q = n >> 2;
+    double* const quarters[4] = {block, block + q, block + 2 * q, block + 3 * q};
+    if (q <= 1024) s.stages(q, quarters, 4, twistedQuarters(twisted));
     if (q <= 512) {
-        for (int t = 0; t < 4; ++t) s.stage(q, block + t * q, quarterTwisted(t, twisted));
-        double* const quarters[4] = {block, block + q, block + 2 * q, block + 3 * q};
         s.finish(q, quarters, 4, twistedQuarters(twisted));
+    } else if (q == 1024) {
+        for (int t = 0; t < 4; ++t) quartersOf(s, q, quarters[t], quarterTwisted(t, twisted));
     } else {
-        for (int t = 0; t < 4; ++t) recurseOn(s, q, block + t * q, quarterTwisted(t, twisted));
+        for (int t = 0; t < 4; ++t) recurseOn(s, q, quarters[t], quarterTwisted(t, twisted));
     }
 }
 

@@ -24,7 +24,8 @@ const FftStages kScalarStages{
     twistedQuarterStagePart,
     bitReversePart,
     bitReverseConjPart,
-    finishBlocks<quarterStagePart, twistedQuarterStagePart, leavesPlain, leavesTwisted>};
+    finishBlocks<quarterStagePart, twistedQuarterStagePart, leavesPlain, leavesTwisted>,
+    stageBlocks<quarterStagePart, twistedQuarterStagePart>};
 
 FftPath choosePath() {
     FftPath path = bestFftPath();

@@ -63,6 +63,11 @@ struct FftStages {
     // and the leaves below them (finishBlocks in block_finish.h).
     void (*finishBlocks)(int n, double* const* blocks, int count, unsigned twisted,
                          const StageAngle& plain, const StageAngle& twistedAngle);
+    // The whole first stages of `count` blocks of n doubles (up to kMaxFinishBlocks), plain or,
+    // where bit i of `twisted` is set, twisted (stageBlocks in block_finish.h): each block's own
+    // stage, bit for bit.
+    void (*stageBlocks)(int n, double* const* blocks, int count, unsigned twisted,
+                        const StageAngle& plain, const StageAngle& twistedAngle);
 };
 
 // The table of a path; for an unsupported path the table is still valid but must not be called.

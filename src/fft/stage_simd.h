@@ -690,7 +690,7 @@ inline void plainWindow(double* p, int q, C<V> f1, C<V> f3, V r) {
 }
 
 template <int W, bool Conj>
-inline void plainStageWindows(int n, double* z, const StepAngle& a) {
+inline void plainStageWindows(int n, double* const* blocks, int count, const StepAngle& a) {
     using V = typename Pack<W>::V;
     const int m = n >> 3, q = n >> 2, runs = m / (2 * W);
     const double sig[2] = {a.ss, a.ss3};
@@ -705,19 +705,22 @@ inline void plainStageWindows(int n, double* z, const StepAngle& a) {
         for (int c = 0; c < 4; ++c) f[c] = split::shuffle<kShiftedByOne<W>>(t[c], before[c]);
         // Front: w and conj(u); mirror: (w.im, w.re) and (u.im, -u.re).
         const C<V> f1{f[0], f[1]}, f3{f[2], -f[3]};
-        double* const front = z + 2 * W * i;
-        if (i == 0) {
-            plainWindow<W, Conj, FirstLane::NoFactor>(front, q, f1, f3, V{});
-        } else {
-            plainWindow<W, Conj, FirstLane::Factor>(front, q, f1, f3, V{});
-        }
         const V wr = reversed(t[0]), wi = reversed(t[1]), ur = reversed(t[2]), ui = reversed(t[3]);
         const C<V> m1{wi, wr}, m3{ui, -ur};
-        double* const back = z + 2 * (m - W * i - W);
-        if (i == runs - 1) {
-            plainWindow<W, Conj, FirstLane::Centre>(back, q, m1, m3, V{} + t[0][W - 1]);
-        } else {
-            plainWindow<W, Conj, FirstLane::Factor>(back, q, m1, m3, V{});
+        const V r = V{} + t[0][W - 1];  // the centre's, in the last run
+        for (int b = 0; b < count; ++b) {
+            double* const front = blocks[b] + 2 * W * i;
+            if (i == 0) {
+                plainWindow<W, Conj, FirstLane::NoFactor>(front, q, f1, f3, V{});
+            } else {
+                plainWindow<W, Conj, FirstLane::Factor>(front, q, f1, f3, V{});
+            }
+            double* const back = blocks[b] + 2 * (m - W * i - W);
+            if (i == runs - 1) {
+                plainWindow<W, Conj, FirstLane::Centre>(back, q, m1, m3, r);
+            } else {
+                plainWindow<W, Conj, FirstLane::Factor>(back, q, m1, m3, V{});
+            }
         }
         for (int c = 0; c < 4; ++c) before[c] = t[c];
     }
@@ -738,7 +741,7 @@ void plainStage(int n, double* z, int firstBlock, int endBlock, const StageAngle
         if (n == 128) return plainStageSmall<W, 16, Conj>(&z, 1, a);
     }
     if constexpr (W == 8) {
-        if (n == 256 || n == 512 || n == 1024) return plainStageWindows<W, Conj>(n, z, a);
+        if (n == 256 || n == 512 || n == 1024) return plainStageWindows<W, Conj>(n, &z, 1, a);
     }
 
     if (firstBlock == 0) {
@@ -912,7 +915,7 @@ inline void twistedWindow(double* p, int q, const C<V>* f) {
 }
 
 template <int W>
-inline void twistedStageWindows(int n, double* z, const StepAngle& a) {
+inline void twistedStageWindows(int n, double* const* blocks, int count, const StepAngle& a) {
     using V = typename Pack<W>::V;
     const int m = n >> 3, q = n >> 2, runs = m / (2 * W);
     const double sig[4] = {a.ss, a.ss, a.ss3, a.ss3};
@@ -931,11 +934,6 @@ inline void twistedStageWindows(int n, double* z, const StepAngle& a) {
         for (int c = 0; c < 8; ++c) s[c] = split::shuffle<kShiftedByOne<W>>(t[c], before[c]);
         // Front: v1, v2, conj(v3), conj(v4).
         const C<V> front[4] = {{s[0], s[1]}, {s[2], s[3]}, {s[4], -s[5]}, {s[6], -s[7]}};
-        if (i == 0) {
-            twistedWindow<W, true>(z, q, front);
-        } else {
-            twistedWindow<W, false>(z + 2 * W * i, q, front);
-        }
         // Mirror: (v2.im, v2.re), (v1.im, v1.re), (v4.im, -v4.re), (v3.im, -v3.re).
         V r[8];
         for (int c = 0; c < 8; ++c) r[c] = reversed(t[c]);
@@ -945,7 +943,14 @@ inline void twistedStageWindows(int n, double* z, const StepAngle& a) {
             const C<V> centre[4] = {{cr, ci}, {ci, cr}, {ci, cr}, {-cr, -ci}};
             for (int c = 0; c < 4; ++c) mirror[c] = pick0(centre[c], mirror[c]);
         }
-        twistedWindow<W, false>(z + 2 * (m - W * i - W), q, mirror);
+        for (int b = 0; b < count; ++b) {
+            if (i == 0) {
+                twistedWindow<W, true>(blocks[b], q, front);
+            } else {
+                twistedWindow<W, false>(blocks[b] + 2 * W * i, q, front);
+            }
+            twistedWindow<W, false>(blocks[b] + 2 * (m - W * i - W), q, mirror);
+        }
         for (int c = 0; c < 8; ++c) before[c] = t[c];
     }
 }
@@ -963,7 +968,7 @@ void twistedStage(int n, double* z, int firstBlock, int endBlock, const StageAng
         if (n == 128) return twistedStageSmall<W, 16>(&z, 1, a);
     }
     if constexpr (W == 8) {
-        if (n == 256 || n == 512 || n == 1024) return twistedStageWindows<W>(n, z, a);
+        if (n == 256 || n == 512 || n == 1024) return twistedStageWindows<W>(n, &z, 1, a);
     }
 
     // Point 0: factors 1, eps, 1, eps^3 (the reference's twisted4 without factors).

@@ -20,6 +20,7 @@ const FftStages kAvx2Stages{simd::quarterStageW<4>,
                             simd::twistedStagePartW<4>,
                             tiles::bitReversePartW<tiles::V4>,
                             tiles::bitReverseConjPartW<tiles::V4>,
-                            finish::finishBlocksW<4>};
+                            finish::finishBlocksW<4>,
+                            finish::stageBlocksW<4>};
 
 }  // namespace oskelon::detail

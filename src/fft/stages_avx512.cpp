@@ -20,6 +20,7 @@ const FftStages kAvx512Stages{simd::quarterStageW<8>,
                               simd::twistedStagePartW<8>,
                               tiles::bitReversePartW<tiles::V8>,
                               tiles::bitReverseConjPartW<tiles::V8>,
-                              finish::finishBlocksW<8>};
+                              finish::finishBlocksW<8>,
+                              finish::stageBlocksW<8>};
 
 }  // namespace oskelon::detail

@@ -22,6 +22,7 @@ const FftStages kSse2Stages{simd::quarterStageW<2>,
                             bitReverseBlockedPart,
                             bitReverseConjBlockedPart,
                             finishBlocks<simd::quarterStagePartW<2>, simd::twistedStagePartW<2>,
-                                         leavesPlain, leavesTwisted>};
+                                         leavesPlain, leavesTwisted>,
+                            stageBlocks<simd::quarterStagePartW<2>, simd::twistedStagePartW<2>>};
 
 }  // namespace oskelon::detail

@@ -337,45 +337,64 @@ TEST_P(FftPathTest, LeavesAreBitIdentical) {
     }
 }
 
-// The end of the recursion on one to four blocks of 256 or 512 doubles, plain and twisted in every
-// mix, lying apart and out of order in memory: the vector paths form the quarters' factors once
-// for all the blocks of a call and group the leaves' kernels of all the blocks by kind (one vector
-// of both kinds for the rest), and every block must still get exactly the reference's result,
-// signs of zeros included.
-TEST_P(FftPathTest, FinishedBlocksAreBitIdentical) {
+// The calls on one to four blocks, plain and twisted in every mix, lying apart and out of order in
+// memory: the first stages of blocks of 256 to 1024 doubles, whose factors the 8-lane path forms
+// once for all the blocks of a kind (and of 2048, which it does block by block), and the end of
+// the recursion on blocks of 256 or 512 doubles, which the vector paths finish with the quarters'
+// factors formed once and the leaves' kernels of all the blocks grouped by kind (one vector of
+// both kinds for the rest). Every block must still get exactly the reference's result, signs of
+// zeros included.
+TEST_P(FftPathTest, CallsOnSeveralBlocksAreBitIdentical) {
+    using BlocksFn =
+        void (*)(int, double* const*, int, unsigned, const StageAngle&, const StageAngle&);
+    struct Case {
+        const char* name;
+        BlocksFn fast, reference;
+        std::vector<int> lengths;
+        int angleOf;  // the blocks' stages are on n / angleOf doubles
+    };
+    const Case cases[] = {
+        {"stageBlocks", fast().stageBlocks, reference().stageBlocks, {256, 512, 1024, 2048}, 1},
+        {"finishBlocks", fast().finishBlocks, reference().finishBlocks, {256, 512}, 4}};
     std::mt19937_64 gen(512);
-    for (int n : {256, 512}) {
-        const StageAngle plain = plainStageAngle(n / 4), twisted = twistedStageAngle(n / 4);
-        for (int count = 1; count <= 4; ++count) {
-            for (unsigned mask = 0; mask < (1u << count); ++mask) {
-                int zeroFailures = 0;
-                for (int trial = 0; trial < 201; ++trial) {
-                    const int seed = 100 * n + 10 * count + static_cast<int>(mask);
-                    std::vector<double> in;
-                    if (trial > 0) {
-                        in = signedZeros(6 * n, gen);
-                    } else {
-                        in = (mask & 1) != 0 ? awkwardOperand(6 * n, seed) : operand(6 * n, seed);
+    for (const Case& c : cases) {
+        for (int n : c.lengths) {
+            const StageAngle plain = plainStageAngle(n / c.angleOf);
+            const StageAngle twisted = twistedStageAngle(n / c.angleOf);
+            for (int count = 1; count <= 4; ++count) {
+                for (unsigned mask = 0; mask < (1u << count); ++mask) {
+                    const std::string where = std::string(c.name) + ", n = " + std::to_string(n) +
+                                              ", count = " + std::to_string(count) +
+                                              ", twisted mask = " + std::to_string(mask);
+                    int zeroFailures = 0;
+                    for (int trial = 0; trial < 33; ++trial) {
+                        const int seed = 100 * n + 10 * count + static_cast<int>(mask);
+                        std::vector<double> in;
+                        if (trial > 0) {
+                            in = signedZeros(6 * n, gen);
+                        } else if ((mask & 1) != 0) {
+                            in = awkwardOperand(6 * n, seed);
+                        } else {
+                            in = operand(6 * n, seed);
+                        }
+                        std::vector<double> a = in, b = in;
+                        double* fastBlocks[4];
+                        double* referenceBlocks[4];
+                        for (int i = 0; i < count; ++i) {
+                            const int at = (count - i) * (n + n / 4);  // apart, the last one first
+                            fastBlocks[i] = a.data() + at;
+                            referenceBlocks[i] = b.data() + at;
+                        }
+                        c.fast(n, fastBlocks, count, mask, plain, twisted);
+                        c.reference(n, referenceBlocks, count, mask, plain, twisted);
+                        if (trial == 0) {
+                            EXPECT_EQ(firstDifference(a, b), -1) << where;
+                        } else {
+                            zeroFailures += firstDifference(a, b) != -1;
+                        }
                     }
-                    std::vector<double> a = in, b = in;
-                    double* fastBlocks[4];
-                    double* referenceBlocks[4];
-                    for (int i = 0; i < count; ++i) {
-                        const int at = (count - i) * (n + n / 4);  // apart, the last one first
-                        fastBlocks[i] = a.data() + at;
-                        referenceBlocks[i] = b.data() + at;
-                    }
-                    fast().finishBlocks(n, fastBlocks, count, mask, plain, twisted);
-                    reference().finishBlocks(n, referenceBlocks, count, mask, plain, twisted);
-                    if (trial == 0) {
-                        EXPECT_EQ(firstDifference(a, b), -1)
-                            << "n = " << n << ", count = " << count << ", twisted mask = " << mask;
-                    } else {
-                        zeroFailures += firstDifference(a, b) != -1;
-                    }
+                    EXPECT_EQ(zeroFailures, 0) << "signed zeros, " << where;
                 }
-                EXPECT_EQ(zeroFailures, 0) << "signed zeros, n = " << n << ", count = " << count
-                                           << ", twisted mask = " << mask;
             }
         }
     }
