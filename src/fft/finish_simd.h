@@ -79,17 +79,19 @@ void finishBlocksW(int n, double* const* blocks, int count, unsigned twisted,
     }
 }
 
-// The first stages of blocks (stageBlocks in block_finish.h). On 8 lanes the stages of 256 to 1024
-// doubles run in windows (plainStageWindows in stage_simd.h), each run of factors formed once for
-// all the plain blocks and once for all the twisted ones. The four quarters of a block of 1024 to
-// 4096 doubles take their stages so (quartersOf in complex_fft.cpp): BM_Transform/avx512,
-// alternating, medians of 9 (us): 2^10 points 1.90 -> 1.82, 2^11 4.16 -> 3.80, 2^12 9.44 -> 8.84,
-// 2^13 20.2 -> 19.2, 2^14 43.4 -> 41.6, 2^15 93.6 -> 86.0.
+// The first stages of blocks (stageBlocks in block_finish.h). The stages of 256 to 1024 doubles run
+// in windows (plainStageWindows in stage_simd.h), each run of factors formed once for all the plain
+// blocks and once for all the twisted ones. The four quarters of a block of 1024 to 4096 doubles
+// take their stages so (quartersOf in complex_fft.cpp). BM_Transform, alternating, medians of 9
+// (us): avx512 2^10 points 1.90 -> 1.82, 2^11 4.16 -> 3.80, 2^12 9.44 -> 8.84, 2^13 20.2 -> 19.2,
+// 2^14 43.4 -> 41.6, 2^15 93.6 -> 86.0; avx2 (where a single block's stage in windows was slower
+// at 512 and 1024 doubles, see stage_simd.h) 2^10 2.57 -> 2.47, 2^11 5.25 -> 4.92, 2^12 12.3 ->
+// 11.9, 2^13 26.0 -> 24.6, 2^15 118 -> 114.
 template <int W>
 void stageBlocksW(int n, double* const* blocks, int count, unsigned twisted,
                   const StageAngle& plainAngle, const StageAngle& twistedAngle) {
     OSKELON_ASSERT(count >= 1 && count <= kMaxFinishBlocks);
-    if constexpr (W == 8) {
+    if constexpr (W >= 4) {
         if (n == 256 || n == 512 || n == 1024) {
             double* plains[kMaxFinishBlocks];
             double* twisteds[kMaxFinishBlocks];
