@@ -79,39 +79,46 @@ void finishBlocksW(int n, double* const* blocks, int count, unsigned twisted,
     }
 }
 
-// The first stages of blocks (stageBlocks in block_finish.h). The stages of 256 to 1024 doubles run
+// The first stages of blocks (stageBlocks in block_finish.h). The stages of 256 to 2048 doubles run
 // in windows (plainStageWindows in stage_simd.h), each run of factors formed once for all the plain
-// blocks and once for all the twisted ones. The four quarters of a block of 1024 to 4096 doubles
-// take their stages so (quartersOf in complex_fft.cpp). BM_Transform, alternating, medians of 9
-// (us): avx512 2^10 points 1.90 -> 1.82, 2^11 4.16 -> 3.80, 2^12 9.44 -> 8.84, 2^13 20.2 -> 19.2,
-// 2^14 43.4 -> 41.6, 2^15 93.6 -> 86.0; avx2 (where a single block's stage in windows was slower
-// at 512 and 1024 doubles, see stage_simd.h) 2^10 2.57 -> 2.47, 2^11 5.25 -> 4.92, 2^12 12.3 ->
-// 11.9, 2^13 26.0 -> 24.6, 2^15 118 -> 114.
+// blocks and once for all the twisted ones; a kind with one block only where windows pay for one
+// block (up to 1024 doubles on 8 lanes, 256 on 4). The four quarters of a block of 1024 to 8192
+// doubles take their stages so (quartersOf in complex_fft.cpp). BM_Transform, alternating, medians
+// of 9 (us), for the quarters of 256 to 1024 doubles: avx512 2^10 points 1.90 -> 1.82, 2^11 4.16
+// -> 3.80, 2^12 9.44 -> 8.84, 2^13 20.2 -> 19.2, 2^14 43.4 -> 41.6, 2^15 93.6 -> 86.0; avx2 2^10
+// 2.57 -> 2.47, 2^11 5.25 -> 4.92, 2^12 12.3 -> 11.9, 2^13 26.0 -> 24.6, 2^15 118 -> 114.
 template <int W>
 void stageBlocksW(int n, double* const* blocks, int count, unsigned twisted,
                   const StageAngle& plainAngle, const StageAngle& twistedAngle) {
     OSKELON_ASSERT(count >= 1 && count <= kMaxFinishBlocks);
-    if constexpr (W >= 4) {
-        if (n == 256 || n == 512 || n == 1024) {
-            double* plains[kMaxFinishBlocks];
-            double* twisteds[kMaxFinishBlocks];
-            int np = 0, nt = 0;
-            for (int i = 0; i < count; ++i) {
-                if (twisted >> i & 1u) {
-                    twisteds[nt++] = blocks[i];
-                } else {
-                    plains[np++] = blocks[i];
-                }
-            }
-            if (np > 0)
-                simd::plainStageWindows<W, false>(n, plains, np, simd::StepAngle(plainAngle));
-            if (nt > 0)
-                simd::twistedStageWindows<W>(n, twisteds, nt, simd::StepAngle(twistedAngle));
-            return;
+    if (W == 2 || n < 256 || n > 2048) {
+        stageBlocks<simd::quarterStagePartW<W>, simd::twistedStagePartW<W>>(
+            n, blocks, count, twisted, plainAngle, twistedAngle);
+        return;
+    }
+    double* plains[kMaxFinishBlocks];
+    double* twisteds[kMaxFinishBlocks];
+    int np = 0, nt = 0;
+    for (int i = 0; i < count; ++i) {
+        if (twisted >> i & 1u) {
+            twisteds[nt++] = blocks[i];
+        } else {
+            plains[np++] = blocks[i];
         }
     }
-    stageBlocks<simd::quarterStagePartW<W>, simd::twistedStagePartW<W>>(n, blocks, count, twisted,
-                                                                        plainAngle, twistedAngle);
+    // One block alone goes through windows only where they pay for one block.
+    const int alone = W == 8 ? 1024 : 256;
+    const int seeds = stageSeedBlocks(n);
+    if (np > 1 || (np == 1 && n <= alone)) {
+        simd::plainStageWindows<W, false>(n, plains, np, simd::StepAngle(plainAngle));
+    } else if (np == 1) {
+        simd::quarterStagePartW<W>(n, plains[0], 0, seeds, plainAngle);
+    }
+    if (nt > 1 || (nt == 1 && n <= alone)) {
+        simd::twistedStageWindows<W>(n, twisteds, nt, simd::StepAngle(twistedAngle));
+    } else if (nt == 1) {
+        simd::twistedStagePartW<W>(n, twisteds[0], 0, seeds, twistedAngle);
+    }
 }
 
 }  // namespace

@@ -631,21 +631,27 @@ inline void twistedStageSmall(double* const* blocks, int count, const StepAngle&
     }
 }
 
-// The stages of 256, 512 and 1024 doubles (m = 32 to 128 points per quarter, one seed block) on 4
-// or 8 lanes, in whole vectors: windows of W points at multiples of W. The chain's runs give the
-// factors of points W i + 1 .. W i + W (i < m / (2W)); front window i (points W i .. W i + W - 1)
-// takes them shifted by one point, the last of the run before in its first lane, and the run's
-// mirrors are the back window m - W i - W .. m - W i - 1, as in plainRuns. Point 0 (first lane of
-// front window 0) and the centre m/2 (first lane of the last back window) take results computed for
-// all lanes with their own operations and selected, as in plainStageSmall. The centre's r is the
-// real part of the chain's factor at m/2: the same leap as the reference's r = w(m/2-2).re - ss
-// w(m/2-1).im. The middle points m/2 - 1 and m/2 + 1 are a front and a mirror point of the chain
-// like any other. So every point sees the reference's operations, and the scalar points and the
-// narrower runs at the end of a seed block are gone. 8 lanes only: BM_Stage per 2^15 doubles,
-// alternating, medians of 5 (us): plain 7.2 -> 5.6 at 256 doubles, 6.0 -> 5.3 at 512, 5.3 -> 5.1 at
-// 1024; twisted 10.9 -> 9.2 at 256, 8.8 -> 8.4 at 512, and at 1024 within the noise (7.2 to 7.8
-// either way). On 4 lanes the plain windows were slower at 512 and 1024 doubles (7.0 -> 7.4 and 6.5
-// -> 7.1 us) and gained 3% at 256.
+// Whole stages of 256 doubles or more (a power of two; m >= 32 points per quarter) on 4 or 8 lanes,
+// in whole vectors, on `count` blocks of one kind with the same factors: windows of W points at
+// multiples of W. The chain's runs give the factors of points W i + 1 .. W i + W (i < m / (2W)),
+// re-seeded at the start of every seed block (every 64 points, a multiple of W), as the reference
+// does. Front window i (points W i .. W i + W - 1) takes them shifted by one point, the last of the
+// run before in its first lane, and the run's mirrors are the back window m - W i - W .. m - W i -
+// 1, as in plainRuns. Point 0 (first lane of front window 0) and the centre m/2 (first lane of the
+// last back window) take results computed for all lanes with their own operations and selected, as
+// in plainStageSmall. The centre's r is the real part of the chain's factor at m/2: the same leap
+// as the reference's r = w(m/2-2).re - ss w(m/2-1).im. The middle points m/2 - 1 and m/2 + 1 are a
+// front and a mirror point of the chain like any other. So every point sees the reference's
+// operations, and the scalar points and the narrower runs at the end of the last seed block are
+// gone.
+//
+// One block alone: BM_Stage per 2^15 doubles, alternating, medians of 5 (us), 8 lanes: plain 7.2
+// -> 5.6 at 256 doubles, 6.0 -> 5.3 at 512, 5.3 -> 5.1 at 1024; twisted 10.9 -> 9.2 at 256, 8.8 ->
+// 8.4 at 512, and at 1024 within the noise (7.2 to 7.8 either way). From 2048 doubles one block is
+// slower in windows than with two seed blocks stepped side by side (plainStage): plain 4.9 -> 5.7
+// at 4096, twisted 6.5 -> 7.8. On 4 lanes one block's plain windows were slower at 512 and 1024
+// doubles (7.0 -> 7.4 and 6.5 -> 7.1 us) and gained 3% at 256. Several blocks sharing the windows
+// gain on both (stageBlocksW in finish_simd.h).
 
 // Lane i of Pack<W> holds point i/2 + (W/2)(i % 2); this is the inverse.
 template <int W>
@@ -699,6 +705,13 @@ inline void plainStageWindows(int n, double* const* blocks, int count, const Ste
     ch.set(e, o);
     V before[4] = {};  // the run before (none for the first window, whose first lane is point 0)
     for (int i = 0; i < runs; ++i) {
+        if (const int K = W * i; K > 0 && K % kSeedInterval == 0) {
+            Cs es[2], os[2];  // the seed block at K
+            a.seed(K, es[0], os[0]);
+            es[1] = tripleConj(es[0]);
+            os[1] = tripleConj(os[0]);
+            ch.set(es, os);
+        }
         V t[4];  // w.re, w.im, u.re, u.im of points W i + 1 .. W i + W
         nextFactors<W>(ch, t);
         V f[4];
@@ -928,6 +941,13 @@ inline void twistedStageWindows(int n, double* const* blocks, int count, const S
     ch.set(e, o);
     V before[8] = {};
     for (int i = 0; i < runs; ++i) {
+        if (const int K = W * i; K > 0 && K % kSeedInterval == 0) {
+            Cs e1, o1;  // the seed block at K
+            a.seed(K, e1, o1);
+            const TwistedFactors se = TwistedFactors::derive(e1), so = TwistedFactors::derive(o1);
+            const Cs es[4] = {se.v1, se.v2, se.v3, se.v4}, os[4] = {so.v1, so.v2, so.v3, so.v4};
+            ch.set(es, os);
+        }
         V t[8];  // v1 .. v4, real and imaginary parts, of points W i + 1 .. W i + W
         nextFactors<W>(ch, t);
         V s[8];
