@@ -15,6 +15,7 @@
 namespace oskelon {
 
 inline constexpr int kMaxFinishBlocks = 4;  // the quarters of one block of 1024 or 2048 doubles
+inline constexpr int kMaxStageBlocks = 16;  // the blocks of one level below 8192 doubles
 
 // Quarter t of a block, after its own stage: P, T, P and P (plain block) or T (twisted block).
 constexpr bool quarterTwisted(int t, bool twisted) {

@@ -95,28 +95,53 @@ class Stages {
 
 void recurseOn(const Stages& s, int n, double* block, bool twisted);
 
-// The quarters of a block of n >= 1024 doubles after its own stage. Quarters of 256 to 2048
-// doubles get their stages here, all four in one call (the vector paths share their factors,
-// finish_simd.h); those of 256 or 512 doubles are then finished together, those of 1024 or 2048 go
-// on to their own quarters. Larger ones recurse, each from its own stage down. Recursion depth is
-// log4(n/1024).
+// The quarters of a block of n >= 1024 doubles after its own stage. Up to kLevelsTogetherUpTo the
+// levels below the block go breadth first: all the blocks of a level take their stages in one call
+// (the vector paths share their factors among the blocks of a kind, finish_simd.h), down to blocks
+// of 256 or 512 doubles, which are finished four at a time. Larger blocks recurse, each quarter
+// from its own stage down. Recursion depth is log4(n/8192).
 //
-// Quarters of 2048 doubles together (64 KiB, beyond the first-level cache) against one by one,
-// BM_Transform alternating, medians of 7 (us): avx512 2^12 points 8.89 -> 8.32, 2^14 40.5 -> 38.1,
-// 2^16 190 -> 180; avx2 2^12 12.0 -> 11.7, 2^16 263 -> 255; 4096 doubles together gained nothing
-// more.
-constexpr int kQuarterStagesTogetherUpTo = 2048;
-void quartersOf(const Stages& s, int n, double* block, bool twisted) {
-    const int q = n >> 2;
-    double* const quarters[4] = {block, block + q, block + 2 * q, block + 3 * q};
-    if (q <= kQuarterStagesTogetherUpTo) s.stages(q, quarters, 4, twistedQuarters(twisted));
-    if (q <= 512) {
-        s.finish(q, quarters, 4, twistedQuarters(twisted));
-    } else if (q <= kQuarterStagesTogetherUpTo) {
-        for (int t = 0; t < 4; ++t) quartersOf(s, q, quarters[t], quarterTwisted(t, twisted));
-    } else {
-        for (int t = 0; t < 4; ++t) recurseOn(s, q, quarters[t], quarterTwisted(t, twisted));
+// Every block still gets the same stages and leaves; only their order changes. Against the quarters
+// of each block on their own (four stages in one call, then each quarter's quarters), BM_Transform
+// alternating, medians of 9 (us): avx512 2^11 points 3.82 -> 3.42, 2^12 8.40 -> 7.98, 2^13 18.5 ->
+// 17.4, 2^14 38.6 -> 37.2, 2^15 84.6 -> 80.7, 2^16 182 -> 175; avx2 2^11 4.96 -> 4.69, 2^13 24.6
+// -> 23.6, 2^15 114 -> 109. The gain is the factors formed once for up to 16 blocks of a level; a
+// block of 8192 doubles (64 KiB) still fits the second-level cache.
+constexpr int kLevelsTogetherUpTo = 8192;
+static_assert(kLevelsTogetherUpTo / 512 <= kMaxStageBlocks);
+
+void levelsTogether(const Stages& s, int n, double* block, bool twisted) {
+    double* at[kMaxStageBlocks] = {block};
+    unsigned mask = twisted ? 1u : 0u;  // bit i: block i is twisted
+    int count = 1;
+    for (;;) {
+        // Each block into its quarters (P gives P, T, P, P; T gives P, T, P, T), in place from the
+        // back, and their stages.
+        const int q = n >> 2;
+        unsigned quarters = 0;
+        for (int i = count - 1; i >= 0; --i) {
+            double* const b = at[i];
+            for (int t = 0; t < 4; ++t) at[4 * i + t] = b + t * q;
+            quarters |= twistedQuarters((mask >> i & 1u) != 0) << (4 * i);
+        }
+        count *= 4;
+        n = q;
+        mask = quarters;
+        s.stages(n, at, count, mask);
+        if (n <= 512) break;
     }
+    for (int i = 0; i < count; i += kMaxFinishBlocks) {
+        s.finish(n, at + i, kMaxFinishBlocks, mask >> i & ((1u << kMaxFinishBlocks) - 1));
+    }
+}
+
+void quartersOf(const Stages& s, int n, double* block, bool twisted) {
+    if (n <= kLevelsTogetherUpTo) {
+        levelsTogether(s, n, block, twisted);
+        return;
+    }
+    const int q = n >> 2;
+    for (int t = 0; t < 4; ++t) recurseOn(s, q, block + t * q, quarterTwisted(t, twisted));
 }
 
 // The block transform P or T of a block of n >= 256 doubles, from its own stage down.

@@ -63,7 +63,7 @@ struct FftStages {
     // and the leaves below them (finishBlocks in block_finish.h).
     void (*finishBlocks)(int n, double* const* blocks, int count, unsigned twisted,
                          const StageAngle& plain, const StageAngle& twistedAngle);
-    // The whole first stages of `count` blocks of n doubles (up to kMaxFinishBlocks), plain or,
+    // The whole first stages of `count` blocks of n doubles (up to kMaxStageBlocks), plain or,
     // where bit i of `twisted` is set, twisted (stageBlocks in block_finish.h): each block's own
     // stage, bit for bit.
     void (*stageBlocks)(int n, double* const* blocks, int count, unsigned twisted,

@@ -90,14 +90,14 @@ void finishBlocksW(int n, double* const* blocks, int count, unsigned twisted,
 template <int W>
 void stageBlocksW(int n, double* const* blocks, int count, unsigned twisted,
                   const StageAngle& plainAngle, const StageAngle& twistedAngle) {
-    OSKELON_ASSERT(count >= 1 && count <= kMaxFinishBlocks);
+    OSKELON_ASSERT(count >= 1 && count <= kMaxStageBlocks);
     if (W == 2 || n < 256 || n > 2048) {
         stageBlocks<simd::quarterStagePartW<W>, simd::twistedStagePartW<W>>(
             n, blocks, count, twisted, plainAngle, twistedAngle);
         return;
     }
-    double* plains[kMaxFinishBlocks];
-    double* twisteds[kMaxFinishBlocks];
+    double* plains[kMaxStageBlocks];
+    double* twisteds[kMaxStageBlocks];
     int np = 0, nt = 0;
     for (int i = 0; i < count; ++i) {
         if (twisted >> i & 1u) {

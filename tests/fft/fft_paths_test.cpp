@@ -25,8 +25,10 @@
 #include <random>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "fft/block_finish.h"
 #include "fft/complex_fft.h"
 #include "fft/fft_oracle.h"
 #include "fft/fft_path.h"
@@ -337,13 +339,13 @@ TEST_P(FftPathTest, LeavesAreBitIdentical) {
     }
 }
 
-// The calls on one to four blocks, plain and twisted in every mix, lying apart and out of order in
-// memory: the first stages of blocks of 256 to 1024 doubles, whose factors the 8-lane path forms
-// once for all the blocks of a kind (and of 2048, which it does block by block), and the end of
-// the recursion on blocks of 256 or 512 doubles, which the vector paths finish with the quarters'
-// factors formed once and the leaves' kernels of all the blocks grouped by kind (one vector of
-// both kinds for the rest). Every block must still get exactly the reference's result, signs of
-// zeros included.
+// The calls on several blocks, plain and twisted in every mix of one to four blocks and in some
+// mixes of more, lying apart and out of order in memory: the first stages of up to 16 blocks of 256
+// to 2048 doubles, whose factors the vector paths form once for all the blocks of a kind, and the
+// end of the recursion on up to four blocks of 256 or 512 doubles, which the vector paths finish
+// with the quarters' factors formed once and the leaves' kernels of all the blocks grouped by kind
+// (one vector of both kinds for the rest). Every block must still get exactly the reference's
+// result, signs of zeros included.
 TEST_P(FftPathTest, CallsOnSeveralBlocksAreBitIdentical) {
     using BlocksFn =
         void (*)(int, double* const*, int, unsigned, const StageAngle&, const StageAngle&);
@@ -352,49 +354,67 @@ TEST_P(FftPathTest, CallsOnSeveralBlocksAreBitIdentical) {
         BlocksFn fast, reference;
         std::vector<int> lengths;
         int angleOf;  // the blocks' stages are on n / angleOf doubles
+        int maxCount;
     };
-    const Case cases[] = {
-        {"stageBlocks", fast().stageBlocks, reference().stageBlocks, {256, 512, 1024, 2048}, 1},
-        {"finishBlocks", fast().finishBlocks, reference().finishBlocks, {256, 512}, 4}};
+    const Case cases[] = {{"stageBlocks",
+                           fast().stageBlocks,
+                           reference().stageBlocks,
+                           {256, 512, 1024, 2048},
+                           1,
+                           kMaxStageBlocks},
+                          {"finishBlocks",
+                           fast().finishBlocks,
+                           reference().finishBlocks,
+                           {256, 512},
+                           4,
+                           kMaxFinishBlocks}};
+    std::vector<std::pair<int, unsigned>> mixes;  // (count, twisted mask)
+    for (int count = 1; count <= 4; ++count) {
+        for (unsigned mask = 0; mask < (1u << count); ++mask) mixes.emplace_back(count, mask);
+    }
+    for (unsigned mask : {0x0000u, 0xffffu, 0x2222u, 0xa2a2u, 0x1234u, 0xfffeu}) {
+        mixes.emplace_back(16, mask);
+    }
+    mixes.emplace_back(9, 0x155u);
     std::mt19937_64 gen(512);
     for (const Case& c : cases) {
         for (int n : c.lengths) {
             const StageAngle plain = plainStageAngle(n / c.angleOf);
             const StageAngle twisted = twistedStageAngle(n / c.angleOf);
-            for (int count = 1; count <= 4; ++count) {
-                for (unsigned mask = 0; mask < (1u << count); ++mask) {
-                    const std::string where = std::string(c.name) + ", n = " + std::to_string(n) +
-                                              ", count = " + std::to_string(count) +
-                                              ", twisted mask = " + std::to_string(mask);
-                    int zeroFailures = 0;
-                    for (int trial = 0; trial < 33; ++trial) {
-                        const int seed = 100 * n + 10 * count + static_cast<int>(mask);
-                        std::vector<double> in;
-                        if (trial > 0) {
-                            in = signedZeros(6 * n, gen);
-                        } else if ((mask & 1) != 0) {
-                            in = awkwardOperand(6 * n, seed);
-                        } else {
-                            in = operand(6 * n, seed);
-                        }
-                        std::vector<double> a = in, b = in;
-                        double* fastBlocks[4];
-                        double* referenceBlocks[4];
-                        for (int i = 0; i < count; ++i) {
-                            const int at = (count - i) * (n + n / 4);  // apart, the last one first
-                            fastBlocks[i] = a.data() + at;
-                            referenceBlocks[i] = b.data() + at;
-                        }
-                        c.fast(n, fastBlocks, count, mask, plain, twisted);
-                        c.reference(n, referenceBlocks, count, mask, plain, twisted);
-                        if (trial == 0) {
-                            EXPECT_EQ(firstDifference(a, b), -1) << where;
-                        } else {
-                            zeroFailures += firstDifference(a, b) != -1;
-                        }
+            for (const auto& [count, mask] : mixes) {
+                if (count > c.maxCount) continue;
+                const std::string where = std::string(c.name) + ", n = " + std::to_string(n) +
+                                          ", count = " + std::to_string(count) +
+                                          ", twisted mask = " + std::to_string(mask);
+                const int size = (count + 1) * (n + n / 4) + n;
+                int zeroFailures = 0;
+                for (int trial = 0; trial < 33; ++trial) {
+                    const int seed = 100 * n + 10 * count + static_cast<int>(mask);
+                    std::vector<double> in;
+                    if (trial > 0) {
+                        in = signedZeros(size, gen);
+                    } else if ((mask & 1) != 0) {
+                        in = awkwardOperand(size, seed);
+                    } else {
+                        in = operand(size, seed);
                     }
-                    EXPECT_EQ(zeroFailures, 0) << "signed zeros, " << where;
+                    std::vector<double> a = in, b = in;
+                    double* fastBlocks[kMaxStageBlocks];
+                    double* referenceBlocks[kMaxStageBlocks];
+                    for (int i = 0; i < count; ++i) {
+                        const int at = (count - i) * (n + n / 4);  // apart, the last one first
+                        fastBlocks[i] = a.data() + at;
+                        referenceBlocks[i] = b.data() + at;
+                    }
+                    c.fast(n, fastBlocks, count, mask, plain, twisted);
+                    c.reference(n, referenceBlocks, count, mask, plain, twisted);
+                    if (trial == 0) {
+                        EXPECT_EQ(firstDifference(a, b), -1) << where;
+                    } else {
+                        zeroFailures += firstDifference(a, b) != -1;
+                    }
                 }
+                EXPECT_EQ(zeroFailures, 0) << "signed zeros, " << where;
             }
         }
     }
