@@ -3,9 +3,10 @@
 // A block of M points is transformed by its first stage and then by block transforms of its four
 // quarters: after the plain stage, P on quarters 0, 2, 3 and T on quarter 1; after the twisted
 // stage, P on quarters 0 and 2 and T on quarters 1 and 3. The result is bit-reversed within the
-// block. Blocks above 512 doubles recurse; blocks of 256 or 512 doubles are finished by the path's
-// finishBlocks (block_finish.h), all four quarters of a block of 1024 or 2048 doubles in one call,
-// and blocks of 64 or 128 doubles end in the fixed 8- and 16-point kernels.
+// block. Blocks above 8192 doubles recurse depth first; below, the levels go breadth first, each
+// level's stages in one call (levelsTogether), down to blocks of 256 or 512 doubles, which the
+// path's finishBlocks (block_finish.h) finishes four at a time; blocks of 64 or 128 doubles end in
+// the fixed 8- and 16-point kernels.
 //
 // On several threads (an active pool, n >= kFftParallelMinLength) the same blocks get the same
 // calls, in another order: the first stages of the top levels split by seed blocks (from 2^21
