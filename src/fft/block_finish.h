@@ -52,8 +52,8 @@ void finishBlocks(int n, double* const* blocks, int count, unsigned twisted,
 }
 
 // The first stages of `count` blocks of n doubles, block i twisted where bit i of `twisted` is
-// set, each through the path's whole-stage entries. The 8-lane path has its own for the stages of
-// 256 to 1024 doubles (finish_simd.h), whose factors the blocks of a kind share.
+// set, each through the path's whole-stage entries. The 4- and 8-lane paths have their own for the
+// stages of 256 to 2048 doubles (finish_simd.h), whose factors the blocks of a kind share.
 template <StagePartFn Plain, StagePartFn Twisted>
 void stageBlocks(int n, double* const* blocks, int count, unsigned twisted,
                  const StageAngle& plainAngle, const StageAngle& twistedAngle) {

@@ -90,8 +90,9 @@ void finishBlocksW(int n, double* const* blocks, int count, unsigned twisted,
 template <int W>
 void stageBlocksW(int n, double* const* blocks, int count, unsigned twisted,
                   const StageAngle& plainAngle, const StageAngle& twistedAngle) {
+    static_assert(W == 4 || W == 8);
     OSKELON_ASSERT(count >= 1 && count <= kMaxStageBlocks);
-    if (W == 2 || n < 256 || n > 2048) {
+    if (n < 256 || n > 2048) {
         stageBlocks<simd::quarterStagePartW<W>, simd::twistedStagePartW<W>>(
             n, blocks, count, twisted, plainAngle, twistedAngle);
         return;

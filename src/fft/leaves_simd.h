@@ -544,12 +544,12 @@ void kernelsByKind(double* const* plain, int plains, double* const* twisted, int
     for (; t + per <= twisteds; t += per) kernelsOf<V, Size, all>(twisted + t);
     if (p == plains && t == twisteds) return;
     // Kernels come in whole vectors in all: the rest of one kind fills the rest of the other's.
+    OSKELON_ASSERT(plains - p + twisteds - t == per);
     double* rest[per];
     int r = 0;
-    while (p < plains) rest[r++] = plain[p++];
+    while (p < plains && r < per) rest[r++] = plain[p++];
     const int restPlains = r;
-    while (t < twisteds) rest[r++] = twisted[t++];
-    OSKELON_ASSERT(r == per);
+    while (t < twisteds && r < per) rest[r++] = twisted[t++];
     mixedKernels<V, Size>(rest, restPlains);
 }
 

@@ -905,7 +905,7 @@ inline int twistedRuns(double* z, int q, int m, int k, int end, int used, Chain&
     return k;
 }
 
-// The twisted stages of 256, 512 and 1024 doubles in windows, as plainStageWindows. Point 0 takes
+// Whole twisted stages in windows, as plainStageWindows. Point 0 takes
 // the results of the factor-free butterfly (twistedStageSmall). The centre's factors (r, (r.im,
 // r.re) twice and -r, with r = v1 at m/2, one more leap of the chain) replace the mirror factors
 // in the first lane of the last back window, so that it does the reference's products.
