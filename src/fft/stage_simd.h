@@ -568,6 +568,26 @@ inline void plainStageSmall(double* const* blocks, int count, const StepAngle& a
     }
 }
 
+// W points at p (quarter stride q doubles) with the twisted factors f[0] .. f[3]; with PointZero
+// the first lane takes the results of the factor-free butterfly (factors 1, eps, 1, eps^3).
+template <int W, bool PointZero, class V>
+inline void twistedWindow(double* p, int q, const C<V>* f) {
+    const C<V> pa = ld<W>(p), pb = ld<W>(p + q), pc = ld<W>(p + 2 * q), pd = ld<W>(p + 3 * q);
+    const C<V> ac = plusI(pa, pc), bd = plusI(pb, pd);
+    const C<V> acm = minusI(pa, pc), bdm = minusI(pb, pd);
+    C<V> u = mul(f[0], ac), w = mul(f[1], bd), x = mul(f[2], acm), y = mul(f[3], bdm);
+    if constexpr (PointZero) {
+        const V sqrtHalf = V{} + kSqrtHalf, negSqrtHalf = V{} + kNegSqrtHalf;
+        const C<V> w0{sqrtHalf * (bd.re - bd.im), sqrtHalf * (bd.re + bd.im)};
+        const C<V> y0{negSqrtHalf * (bdm.re + bdm.im), sqrtHalf * (bdm.re - bdm.im)};
+        u = pick0(ac, u), w = pick0(w0, w), x = pick0(acm, x), y = pick0(y0, y);
+    }
+    st<W>(p, add(u, w));
+    st<W>(p + q, sub(u, w));
+    st<W>(p + 2 * q, add(x, y));
+    st<W>(p + 3 * q, sub(x, y));
+}
+
 template <int W, int M>
 inline void twistedStageSmall(double* const* blocks, int count, const StepAngle& a) {
     static_assert((M == 8 || M == 16) && (W == 4 || W == 8));
@@ -602,7 +622,6 @@ inline void twistedStageSmall(double* const* blocks, int count, const StepAngle&
         rows[2 * (M - k)] = __builtin_shufflevector(lo[k], lo[k], 3, 2, 1, 0);
         rows[2 * (M - k) + 1] = __builtin_shufflevector(hi[k], -hi[k], 3, 6, 1, 4);
     }
-    const V sqrtHalf = V{} + kSqrtHalf, negSqrtHalf = V{} + kNegSqrtHalf;
     V fv[M / W][8];  // f1 .. f4, real and imaginary parts
 #pragma GCC unroll 4
     for (int v = 0; v < M / W; ++v) transposeParts<W, V4, 2>(rows + 2 * W * v, fv[v]);
@@ -610,23 +629,13 @@ inline void twistedStageSmall(double* const* blocks, int count, const StepAngle&
 #pragma GCC unroll 4
         for (int v = 0; v < M / W; ++v) {
             const V* f = fv[v];
+            const C<V> factors[4] = {{f[0], f[1]}, {f[2], f[3]}, {f[4], f[5]}, {f[6], f[7]}};
             double* p = blocks[b] + 2 * W * v;
-            const C<V> pa = ld<W>(p), pb = ld<W>(p + q), pc = ld<W>(p + 2 * q),
-                       pd = ld<W>(p + 3 * q);
-            const C<V> ac = plusI(pa, pc), bd = plusI(pb, pd);
-            const C<V> acm = minusI(pa, pc), bdm = minusI(pb, pd);
-            C<V> u = mul(C<V>{f[0], f[1]}, ac), w = mul(C<V>{f[2], f[3]}, bd);
-            C<V> x = mul(C<V>{f[4], f[5]}, acm), y = mul(C<V>{f[6], f[7]}, bdm);
             if (v == 0) {
-                // Point 0: u = a + ic, v = eps (b + id), x = a - ic, y = eps^3 (b - id).
-                const C<V> w0{sqrtHalf * (bd.re - bd.im), sqrtHalf * (bd.re + bd.im)};
-                const C<V> y0{negSqrtHalf * (bdm.re + bdm.im), sqrtHalf * (bdm.re - bdm.im)};
-                u = pick0(ac, u), w = pick0(w0, w), x = pick0(acm, x), y = pick0(y0, y);
+                twistedWindow<W, true>(p, q, factors);
+            } else {
+                twistedWindow<W, false>(p, q, factors);
             }
-            st<W>(p, add(u, w));
-            st<W>(p + q, sub(u, w));
-            st<W>(p + 2 * q, add(x, y));
-            st<W>(p + 3 * q, sub(x, y));
         }
     }
 }
@@ -905,28 +914,10 @@ inline int twistedRuns(double* z, int q, int m, int k, int end, int used, Chain&
     return k;
 }
 
-// Whole twisted stages in windows, as plainStageWindows. Point 0 takes
-// the results of the factor-free butterfly (twistedStageSmall). The centre's factors (r, (r.im,
-// r.re) twice and -r, with r = v1 at m/2, one more leap of the chain) replace the mirror factors
-// in the first lane of the last back window, so that it does the reference's products.
-template <int W, bool PointZero, class V>
-inline void twistedWindow(double* p, int q, const C<V>* f) {
-    const C<V> pa = ld<W>(p), pb = ld<W>(p + q), pc = ld<W>(p + 2 * q), pd = ld<W>(p + 3 * q);
-    const C<V> ac = plusI(pa, pc), bd = plusI(pb, pd);
-    const C<V> acm = minusI(pa, pc), bdm = minusI(pb, pd);
-    C<V> u = mul(f[0], ac), w = mul(f[1], bd), x = mul(f[2], acm), y = mul(f[3], bdm);
-    if constexpr (PointZero) {
-        const V sqrtHalf = V{} + kSqrtHalf, negSqrtHalf = V{} + kNegSqrtHalf;
-        const C<V> w0{sqrtHalf * (bd.re - bd.im), sqrtHalf * (bd.re + bd.im)};
-        const C<V> y0{negSqrtHalf * (bdm.re + bdm.im), sqrtHalf * (bdm.re - bdm.im)};
-        u = pick0(ac, u), w = pick0(w0, w), x = pick0(acm, x), y = pick0(y0, y);
-    }
-    st<W>(p, add(u, w));
-    st<W>(p + q, sub(u, w));
-    st<W>(p + 2 * q, add(x, y));
-    st<W>(p + 3 * q, sub(x, y));
-}
-
+// Whole twisted stages in windows, as plainStageWindows. Point 0 takes the results of the
+// factor-free butterfly (twistedWindow). The centre's factors (r, (r.im, r.re) twice and -r, with
+// r = v1 at m/2, one more leap of the chain) replace the mirror factors in the first lane of the
+// last back window, so that it does the reference's products.
 template <int W>
 inline void twistedStageWindows(int n, double* const* blocks, int count, const StepAngle& a) {
     using V = typename Pack<W>::V;
