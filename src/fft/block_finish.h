@@ -30,6 +30,21 @@ constexpr unsigned twistedQuarters(bool twisted) {
 }
 
 using StagePartFn = void (*)(int n, double* block, int first, int end, const StageAngle& angle);
+
+// Pointers to blocks (or quarters, or kernels) sorted by kind, in the order they are added.
+template <int N>
+struct ByKind {
+    double* plain[N];
+    double* twisted[N];
+    int plains = 0, twisteds = 0;
+    void add(double* p, bool isTwisted) {
+        if (isTwisted) {
+            twisted[twisteds++] = p;
+        } else {
+            plain[plains++] = p;
+        }
+    }
+};
 using LeavesFn = void (*)(int n, double* block);
 
 template <StagePartFn Plain, StagePartFn Twisted, LeavesFn LeavesPlain, LeavesFn LeavesTwisted>

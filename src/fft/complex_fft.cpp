@@ -96,6 +96,25 @@ class Stages {
 
 void recurseOn(const Stages& s, int n, double* block, bool twisted);
 
+// A block before its first stage: where it lies and whether it is twisted.
+struct Block {
+    double* at;
+    bool twisted;
+};
+
+// Each staged block of n doubles into its quarters: P gives P, T, P, P and T gives P, T, P, T. In
+// place from the back: block i goes to 4i .. 4i+3, above every block not yet read.
+void quartersOfBlocks(Block* blocks, int& count, int& n) {
+    const int q = n >> 2;
+    for (int i = count - 1; i >= 0; --i) {
+        const Block b = blocks[i];
+        for (int t = 0; t < 4; ++t)
+            blocks[4 * i + t] = {b.at + t * q, quarterTwisted(t, b.twisted)};
+    }
+    count *= 4;
+    n = q;
+}
+
 // The quarters of a block of n >= 1024 doubles after its own stage. Up to kLevelsTogetherUpTo the
 // levels below the block go breadth first: all the blocks of a level take their stages in one call
 // (the vector paths share their factors among the blocks of a kind, finish_simd.h), down to blocks
@@ -112,25 +131,19 @@ constexpr int kLevelsTogetherUpTo = 8192;
 static_assert(kLevelsTogetherUpTo / 512 <= kMaxStageBlocks);
 
 void levelsTogether(const Stages& s, int n, double* block, bool twisted) {
-    double* at[kMaxStageBlocks] = {block};
-    unsigned mask = twisted ? 1u : 0u;  // bit i: block i is twisted
+    Block blocks[kMaxStageBlocks] = {{block, twisted}};
+    double* at[kMaxStageBlocks];
+    unsigned mask = 0;  // bit i: block i is twisted
     int count = 1;
-    for (;;) {
-        // Each block into its quarters (P gives P, T, P, P; T gives P, T, P, T), in place from the
-        // back, and their stages.
-        const int q = n >> 2;
-        unsigned quarters = 0;
-        for (int i = count - 1; i >= 0; --i) {
-            double* const b = at[i];
-            for (int t = 0; t < 4; ++t) at[4 * i + t] = b + t * q;
-            quarters |= twistedQuarters((mask >> i & 1u) != 0) << (4 * i);
+    do {
+        quartersOfBlocks(blocks, count, n);
+        mask = 0;
+        for (int i = 0; i < count; ++i) {
+            at[i] = blocks[i].at;
+            mask |= unsigned{blocks[i].twisted} << i;
         }
-        count *= 4;
-        n = q;
-        mask = quarters;
         s.stages(n, at, count, mask);
-        if (n <= 512) break;
-    }
+    } while (n > 512);
     for (int i = 0; i < count; i += kMaxFinishBlocks) {
         s.finish(n, at + i, kMaxFinishBlocks, mask >> i & ((1u << kMaxFinishBlocks) - 1));
     }
@@ -480,12 +493,6 @@ constexpr int frontierBlocks(int n) {
 constexpr int kStageParts = 16;
 constexpr int kPermutationParts = 32;
 
-// A block of the frontier, before its first stage.
-struct Block {
-    double* at;
-    bool twisted;
-};
-
 // The first stages of count blocks of n doubles, about kStageParts parts in all: each block's seed
 // blocks cut into equal ranges. `plain` is the stage of the plain blocks.
 void stagesInParts(const Stages& st, StagePartFn plain, int n, const Block* blocks, int count) {
@@ -499,19 +506,6 @@ void stagesInParts(const Stages& st, StagePartFn plain, int n, const Block* bloc
         (b.twisted ? s.twistedQuarterStagePart : plain)(n, b.at, seedBlocks * r / per,
                                                         seedBlocks * (r + 1) / per, angle);
     });
-}
-
-// Each staged block of n doubles into its quarters: P gives P, T, P, P and T gives P, T, P, T. In
-// place from the back: block i goes to 4i .. 4i+3, above every block not yet read.
-void quartersOfBlocks(Block* blocks, int& count, int& n) {
-    const int q = n >> 2;
-    for (int i = count - 1; i >= 0; --i) {
-        const Block b = blocks[i];
-        for (int t = 0; t < 4; ++t)
-            blocks[4 * i + t] = {b.at + t * q, quarterTwisted(t, b.twisted)};
-    }
-    count *= 4;
-    n = q;
 }
 
 // The body of transformOn on the active pool; the top level needs n > 512 (quarters that recurse).

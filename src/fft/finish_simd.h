@@ -26,20 +26,16 @@ template <int W, int M>
 inline void quarterStages(double* const* blocks, int count, unsigned twisted,
                           const StageAngle& plainAngle, const StageAngle& twistedAngle) {
     constexpr int q = 8 * M;  // doubles per quarter of a block
-    double* plains[3 * kMaxFinishBlocks];
-    double* twisteds[2 * kMaxFinishBlocks];
-    int np = 0, nt = 0;
+    ByKind<4 * kMaxFinishBlocks> quarters;
     for (int i = 0; i < count; ++i) {
         for (int t = 0; t < 4; ++t) {
-            if (quarterTwisted(t, twisted >> i & 1u)) {
-                twisteds[nt++] = blocks[i] + t * q;
-            } else {
-                plains[np++] = blocks[i] + t * q;
-            }
+            quarters.add(blocks[i] + t * q, quarterTwisted(t, twisted >> i & 1u));
         }
     }
-    simd::plainStageSmall<W, M, false>(plains, np, simd::StepAngle(plainAngle));
-    simd::twistedStageSmall<W, M>(twisteds, nt, simd::StepAngle(twistedAngle));
+    simd::plainStageSmall<W, M, false>(quarters.plain, quarters.plains,
+                                       simd::StepAngle(plainAngle));
+    simd::twistedStageSmall<W, M>(quarters.twisted, quarters.twisteds,
+                                  simd::StepAngle(twistedAngle));
 }
 
 template <int W>
@@ -55,27 +51,21 @@ void finishBlocksW(int n, double* const* blocks, int count, unsigned twisted,
     }
     // The kernels of every quarter (a leaves block: P, T, P, P or P, T, P, T), by kind.
     const int size = q / 8;  // points per kernel
-    double* plains[4 * 4 * kMaxFinishBlocks];
-    double* twisteds[4 * 4 * kMaxFinishBlocks];
-    int np = 0, nt = 0;
+    ByKind<4 * 4 * kMaxFinishBlocks> kernels;
     for (int i = 0; i < count; ++i) {
         for (int t = 0; t < 4; ++t) {
-            double* const quarter = blocks[i] + t * q;
             const bool twistedQuarter = quarterTwisted(t, twisted >> i & 1u);
             for (int k = 0; k < 4; ++k) {
-                double* const kernel = quarter + k * 2 * size;
-                if (quarterTwisted(k, twistedQuarter)) {
-                    twisteds[nt++] = kernel;
-                } else {
-                    plains[np++] = kernel;
-                }
+                kernels.add(blocks[i] + t * q + k * 2 * size, quarterTwisted(k, twistedQuarter));
             }
         }
     }
     if (size == 16) {
-        leaves::kernelsByKind<V, 16>(plains, np, twisteds, nt);
+        leaves::kernelsByKind<V, 16>(kernels.plain, kernels.plains, kernels.twisted,
+                                     kernels.twisteds);
     } else {
-        leaves::kernelsByKind<V, 8>(plains, np, twisteds, nt);
+        leaves::kernelsByKind<V, 8>(kernels.plain, kernels.plains, kernels.twisted,
+                                    kernels.twisteds);
     }
 }
 
@@ -97,28 +87,20 @@ void stageBlocksW(int n, double* const* blocks, int count, unsigned twisted,
             n, blocks, count, twisted, plainAngle, twistedAngle);
         return;
     }
-    double* plains[kMaxStageBlocks];
-    double* twisteds[kMaxStageBlocks];
-    int np = 0, nt = 0;
-    for (int i = 0; i < count; ++i) {
-        if (twisted >> i & 1u) {
-            twisteds[nt++] = blocks[i];
-        } else {
-            plains[np++] = blocks[i];
-        }
-    }
+    ByKind<kMaxStageBlocks> b;
+    for (int i = 0; i < count; ++i) b.add(blocks[i], (twisted >> i & 1u) != 0);
     // One block alone goes through windows only where they pay for one block.
     const int alone = W == 8 ? 1024 : 256;
     const int seeds = stageSeedBlocks(n);
-    if (np > 1 || (np == 1 && n <= alone)) {
-        simd::plainStageWindows<W, false>(n, plains, np, simd::StepAngle(plainAngle));
-    } else if (np == 1) {
-        simd::quarterStagePartW<W>(n, plains[0], 0, seeds, plainAngle);
+    if (b.plains > 1 || (b.plains == 1 && n <= alone)) {
+        simd::plainStageWindows<W, false>(n, b.plain, b.plains, simd::StepAngle(plainAngle));
+    } else if (b.plains == 1) {
+        simd::quarterStagePartW<W>(n, b.plain[0], 0, seeds, plainAngle);
     }
-    if (nt > 1 || (nt == 1 && n <= alone)) {
-        simd::twistedStageWindows<W>(n, twisteds, nt, simd::StepAngle(twistedAngle));
-    } else if (nt == 1) {
-        simd::twistedStagePartW<W>(n, twisteds[0], 0, seeds, twistedAngle);
+    if (b.twisteds > 1 || (b.twisteds == 1 && n <= alone)) {
+        simd::twistedStageWindows<W>(n, b.twisted, b.twisteds, simd::StepAngle(twistedAngle));
+    } else if (b.twisteds == 1) {
+        simd::twistedStagePartW<W>(n, b.twisted[0], 0, seeds, twistedAngle);
     }
 }
 
