@@ -4,6 +4,7 @@
 // child and this process (which ignores it) and nothing else.
 #include <windows.h>
 
+#include <atomic>
 #include <chrono>
 #include <stdexcept>
 #include <thread>
@@ -68,10 +69,27 @@ void appendQuoted(std::wstring& line, const std::wstring& arg) {
     line += L'"';
 }
 
-// This process's answer to the console's control events: taken, nothing done. (Ignoring them
+// Ctrl+C events this process has generated, and those that have reached it. Wine delivers an
+// event some milliseconds after GenerateConsoleCtrlEvent returns, to the processes on the console
+// by then: one meant for a child that has just ended could reach the next child while it starts
+// (which then dies before it runs). runProcess waits until this process has had every event.
+std::atomic<int> eventsGenerated{0};
+std::atomic<int> eventsReceived{0};
+
+// This process's answer to the console's control events: counted, nothing done. (Ignoring them
 // with a null handler instead would be inherited by the children.)
 BOOL WINAPI ignoreControlEvent(DWORD) {
+    ++eventsReceived;
     return TRUE;
+}
+
+// Waits until every event generated so far has been delivered (a few milliseconds at most; the
+// wait gives up after 5 s, and the next run then shows what went wrong).
+void awaitGeneratedEvents() {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (eventsReceived.load() < eventsGenerated.load() &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 void ensureOwnConsole() {
@@ -104,6 +122,7 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
                          const std::filesystem::path& cwd,
                          std::function<void(ProcessId, const std::string&)> onOutput) {
     ensureOwnConsole();
+    awaitGeneratedEvents();
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     UniqueHandle outRead, outWrite, errRead, errWrite, nul;
     if (!CreatePipe(outRead.out(), outWrite.out(), &inherit, 0) ||
@@ -157,6 +176,7 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
 }
 
 void interruptProcess(ProcessId) {
+    ++eventsGenerated;
     GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
 }
 
