@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <stdexcept>
+#include <string>
 #include <thread>
 
 #include "cli/run_process.h"
@@ -116,6 +117,13 @@ bool drain(HANDLE pipe, std::string& into, bool& progressed) {
     return true;
 }
 
+// No child: exit code -1, and on the error output what failed, so that a test shows why.
+ProcessResult failure(const char* what) {
+    ProcessResult r;
+    r.err = std::string("runProcess: ") + what + " failed, error " + std::to_string(GetLastError());
+    return r;
+}
+
 }  // namespace
 
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,
@@ -129,10 +137,10 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
         !CreatePipe(errRead.out(), errWrite.out(), &inherit, 0) ||
         !SetHandleInformation(outRead.get(), HANDLE_FLAG_INHERIT, 0) ||
         !SetHandleInformation(errRead.get(), HANDLE_FLAG_INHERIT, 0))
-        return {};
+        return failure("the pipes");
     *nul.out() = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                              OPEN_EXISTING, 0, nullptr);
-    if (nul.get() == INVALID_HANDLE_VALUE) return {};
+    if (nul.get() == INVALID_HANDLE_VALUE) return failure("NUL");
 
     const std::wstring application = nativePath(program);
     std::wstring line;
@@ -151,7 +159,7 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
     const std::wstring directory = cwd.wstring();
     if (!CreateProcessW(application.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
                         directory.c_str(), &startup, &info))
-        return {};
+        return failure("CreateProcessW");
     UniqueHandle process(info.hProcess), thread(info.hThread);
     outWrite.reset();  // the child holds the only write ends now
     errWrite.reset();
