@@ -662,6 +662,30 @@ inline void twistedStageSmall(double* const* blocks, int count, const StepAngle&
 // doubles (7.0 -> 7.4 and 6.5 -> 7.1 us) and gained 3% at 256. Several blocks sharing the windows
 // gain on both (stageBlocksW in finish_simd.h).
 
+// The chains' members at the first two points (K and K+1) of the seed block starting at K, as
+// the reference seeds them: (w, u) of the plain stage into e[0..1] and o[0..1], (v1 .. v4) of the
+// twisted stage into e[0..3] and o[0..3].
+[[gnu::always_inline]] inline void plainSeed(const StepAngle& a, int K, Cs* e, Cs* o) {
+    if (K == 0) {
+        e[0] = {1.0, 0.0};
+        e[1] = {1.0, 0.0};
+        o[0] = {a.c1, a.s1};
+        o[1] = a.step3;
+    } else {
+        a.seed(K, e[0], o[0]);
+        e[1] = tripleConj(e[0]);
+        o[1] = tripleConj(o[0]);
+    }
+}
+
+[[gnu::always_inline]] inline void twistedSeed(const StepAngle& a, int K, Cs* e, Cs* o) {
+    Cs e1{1.0, 0.0}, o1{a.c1, a.s1};
+    if (K > 0) a.seed(K, e1, o1);
+    const TwistedFactors fe = TwistedFactors::derive(e1), fo = TwistedFactors::derive(o1);
+    e[0] = fe.v1, e[1] = fe.v2, e[2] = fe.v3, e[3] = fe.v4;
+    o[0] = fo.v1, o[1] = fo.v2, o[2] = fo.v3, o[3] = fo.v4;
+}
+
 // Lane i of Pack<W> holds point i/2 + (W/2)(i % 2); this is the inverse.
 template <int W>
 constexpr int laneOfPoint(int t) {
@@ -710,16 +734,17 @@ inline void plainStageWindows(int n, double* const* blocks, int count, const Ste
     const int m = n >> 3, q = n >> 2, runs = m / (2 * W);
     const double sig[2] = {a.ss, a.ss3};
     ChainOf<W, 4> ch(sig);
-    const Cs e[2] = {{1.0, 0.0}, {1.0, 0.0}}, o[2] = {{a.c1, a.s1}, a.step3};
-    ch.set(e, o);
+    {
+        Cs e[2], o[2];
+        plainSeed(a, 0, e, o);
+        ch.set(e, o);
+    }
     V before[4] = {};  // the run before (none for the first window, whose first lane is point 0)
     for (int i = 0; i < runs; ++i) {
         if (const int K = W * i; K > 0 && K % kSeedInterval == 0) {
-            Cs es[2], os[2];  // the seed block at K
-            a.seed(K, es[0], os[0]);
-            es[1] = tripleConj(es[0]);
-            os[1] = tripleConj(os[0]);
-            ch.set(es, os);
+            Cs e[2], o[2];  // the seed block at K
+            plainSeed(a, K, e, o);
+            ch.set(e, o);
         }
         V t[4];  // w.re, w.im, u.re, u.im of points W i + 1 .. W i + W
         nextFactors<W>(ch, t);
@@ -776,20 +801,6 @@ void plainStage(int n, double* z, int firstBlock, int endBlock, const StageAngle
         st<1>(z + 3 * q, minusI(e, f));
     }
 
-    // Members (w, u) at the first two points of the seed block starting at K.
-    auto seed = [&a](int K, Cs* e, Cs* o) {
-        if (K == 0) {
-            e[0] = {1.0, 0.0};
-            e[1] = {1.0, 0.0};
-            o[0] = {a.c1, a.s1};
-            o[1] = a.step3;
-        } else {
-            a.seed(K, e[0], o[0]);
-            e[1] = tripleConj(e[0]);
-            o[1] = tripleConj(o[0]);
-        }
-    };
-
     // The members of the last seed block when its points are done: the middle points and the
     // centre continue from them.
     Cs wOdd{}, uOdd{}, wEven{};
@@ -824,8 +835,8 @@ void plainStage(int n, double* z, int firstBlock, int endBlock, const StageAngle
             const double sig[4] = {a.ss, a.ss3, a.ss, a.ss3};
             ChainOf<W, 8> ch(sig);
             Cs e[4], o[4];
-            seed(K, e, o);
-            seed(K + kSeedInterval, e + 2, o + 2);
+            plainSeed(a, K, e, o);
+            plainSeed(a, K + kSeedInterval, e + 2, o + 2);
             ch.set(e, o);
             const int end = K + kSeedInterval;
             const int endSecond = end + kSeedInterval < endFront ? end + kSeedInterval : endFront;
@@ -840,7 +851,7 @@ void plainStage(int n, double* z, int firstBlock, int endBlock, const StageAngle
         const double sig[2] = {a.ss, a.ss3};
         ChainOf<W, 4> ch(sig);
         Cs e[2], o[2];
-        seed(K, e, o);
+        plainSeed(a, K, e, o);
         ch.set(e, o);
         const int end = K + kSeedInterval < endFront ? K + kSeedInterval : endFront;
         plainRuns<W, Conj>(z, q, m, K + 1, end, 1, ch);
@@ -924,20 +935,17 @@ inline void twistedStageWindows(int n, double* const* blocks, int count, const S
     const int m = n >> 3, q = n >> 2, runs = m / (2 * W);
     const double sig[4] = {a.ss, a.ss, a.ss3, a.ss3};
     ChainOf<W, 8> ch(sig);
-    Cs e[4], o[4];
-    const TwistedFactors fe = TwistedFactors::derive({1.0, 0.0});
-    const TwistedFactors fo = TwistedFactors::derive({a.c1, a.s1});
-    e[0] = fe.v1, e[1] = fe.v2, e[2] = fe.v3, e[3] = fe.v4;
-    o[0] = fo.v1, o[1] = fo.v2, o[2] = fo.v3, o[3] = fo.v4;
-    ch.set(e, o);
+    {
+        Cs e[4], o[4];
+        twistedSeed(a, 0, e, o);
+        ch.set(e, o);
+    }
     V before[8] = {};
     for (int i = 0; i < runs; ++i) {
         if (const int K = W * i; K > 0 && K % kSeedInterval == 0) {
-            Cs e1, o1;  // the seed block at K
-            a.seed(K, e1, o1);
-            const TwistedFactors se = TwistedFactors::derive(e1), so = TwistedFactors::derive(o1);
-            const Cs es[4] = {se.v1, se.v2, se.v3, se.v4}, os[4] = {so.v1, so.v2, so.v3, so.v4};
-            ch.set(es, os);
+            Cs e[4], o[4];  // the seed block at K
+            twistedSeed(a, K, e, o);
+            ch.set(e, o);
         }
         V t[8];  // v1 .. v4, real and imaginary parts, of points W i + 1 .. W i + W
         nextFactors<W>(ch, t);
@@ -995,15 +1003,6 @@ void twistedStage(int n, double* z, int firstBlock, int endBlock, const StageAng
         st<1>(z + 3 * q, sub(x, y));
     }
 
-    // Members (v1, v2, v3, v4) at the first two points of the seed block starting at K.
-    auto seed = [&a](int K, Cs* e, Cs* o) {
-        Cs e1{1.0, 0.0}, o1{a.c1, a.s1};
-        if (K > 0) a.seed(K, e1, o1);
-        const TwistedFactors fe = TwistedFactors::derive(e1), fo = TwistedFactors::derive(o1);
-        e[0] = fe.v1, e[1] = fe.v2, e[2] = fe.v3, e[3] = fe.v4;
-        o[0] = fo.v1, o[1] = fo.v2, o[2] = fo.v3, o[3] = fo.v4;
-    };
-
     // The members of the last seed block when its points are done.
     Cs last[4]{}, lastEven1{};
     const int lastFront = half - 2;
@@ -1046,8 +1045,8 @@ void twistedStage(int n, double* z, int firstBlock, int endBlock, const StageAng
             const double sig[8] = {a.ss, a.ss, a.ss3, a.ss3, a.ss, a.ss, a.ss3, a.ss3};
             ChainOf<W, 16> ch(sig);
             Cs e[8], o[8];
-            seed(K, e, o);
-            seed(K + kSeedInterval, e + 4, o + 4);
+            twistedSeed(a, K, e, o);
+            twistedSeed(a, K + kSeedInterval, e + 4, o + 4);
             ch.set(e, o);
             const int end = K + kSeedInterval;
             const int endSecond = end + kSeedInterval < endFront ? end + kSeedInterval : endFront;
@@ -1061,7 +1060,7 @@ void twistedStage(int n, double* z, int firstBlock, int endBlock, const StageAng
         const double sig[4] = {a.ss, a.ss, a.ss3, a.ss3};
         ChainOf<W, 8> ch(sig);
         Cs e[4], o[4];
-        seed(K, e, o);
+        twistedSeed(a, K, e, o);
         ch.set(e, o);
         const int end = K + kSeedInterval < endFront ? K + kSeedInterval : endFront;
         twistedRuns<W>(z, q, m, K + 1, end, 1, ch);
