@@ -62,7 +62,10 @@ bool fftPathSupported(FftPath path) {
         case FftPath::Avx2:
             return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("sse4.1");
         case FftPath::Avx512:
-            return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx2");
+            // The features stages_avx512.cpp is compiled for (src/fft/CMakeLists.txt).
+            return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512f") &&
+                   __builtin_cpu_supports("avx512cd") && __builtin_cpu_supports("avx512bw") &&
+                   __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl");
     }
     return false;
 }

@@ -9,7 +9,8 @@
 //   sse2    the stage template on 2-lane vectors and the cache-blocked bit reversal; the baseline
 //           of every x86-64 machine
 //   avx2    the same template on 4 lanes (AVX2); the release truncates with roundsd
-//   avx512  the same template on 8 lanes (AVX-512F)
+//   avx512  the same template on 8 lanes (AVX-512 F, CD, BW, DQ and VL: every AVX-512 CPU but
+//           the Xeon Phi, which takes the avx2 path)
 //
 // The environment variable OSKELON_FFT_PATH=scalar|sse2|avx2|avx512 forces a path; a path the
 // CPU does not offer falls back to the best one it does.
