@@ -735,6 +735,8 @@ inline void plainStageWindows(int n, double* const* blocks, int count, const Ste
     const double sig[2] = {a.ss, a.ss3};
     ChainOf<W, 4> ch(sig);
     {
+        // The first seed block before the loop, not in it: seeded only inside, the chain looks
+        // possibly unset to g++ 12 (-Wmaybe-uninitialized).
         Cs e[2], o[2];
         plainSeed(a, 0, e, o);
         ch.set(e, o);
@@ -936,7 +938,7 @@ inline void twistedStageWindows(int n, double* const* blocks, int count, const S
     const double sig[4] = {a.ss, a.ss, a.ss3, a.ss3};
     ChainOf<W, 8> ch(sig);
     {
-        Cs e[4], o[4];
+        Cs e[4], o[4];  // the first seed block before the loop, as in plainStageWindows
         twistedSeed(a, 0, e, o);
         ch.set(e, o);
     }
