@@ -268,6 +268,39 @@ void mpLoadAndMultiply(int count, int radix, int n, const ProductOperand& a,
     multiplySpectra(n, a.array, b.array);
 }
 
+// The two inverse transforms of mpLoadMultiplyAndSquare are independent once the product's
+// pointwise loop has split A. Where the forward transforms were paired, that loop runs first
+// (spread over the pool), then each inverse whole on a thread of its own, the square's after its
+// own loop, as the forward transforms ran: a transform spread over both threads gains little at
+// these lengths. Each array still gets exactly the operations of the two kernels one after the
+// other (a loop followed by the inverse is the same as the loop as the inverse's prelude).
+void mpLoadMultiplyAndSquare(int count, int radix, int n, const ProductOperand& a,
+                             const ProductOperand& b) {
+    loadForwardPair(count, radix, n, a, b);
+    double* const A = a.array;
+    double* const B = b.array;
+    if (!forwardsPaired(n)) {
+        multiplySpectra(n, A, B);
+        spectrumSquareKept(n, A);
+        return;
+    }
+    multiplyEnds(A + 1, B + 1, n);
+    mpCheckInterrupt();
+    spectrumPairs(SpectrumPairs::SplitAndMultiplyInto, n, A + 1, B + 1);
+    B[0] = A[0] + B[0];
+    B[n + 1] = A[n + 1] * B[n + 1];
+    forEachPart(2, [n, A, B](int i) {
+        if (i == 0) {
+            fftInverse(n, B + 1);
+        } else {
+            squareEnds(A + 1, A + 1, n);
+            spectrumPairsThenInverse(SpectrumPairs::SquareKept, n, A + 1);
+        }
+    });
+    A[0] = 2.0 * A[0];
+    A[n + 1] = A[n + 1] * A[n + 1];
+}
+
 void spectrumMultiplyKept(int n, const double* H, double* B) {
     forward(n, B);
     multiplyEnds(H + 1, B + 1, n);

@@ -41,6 +41,12 @@ void mpLoadAndMultiply(int count, int radix, int n, const ProductOperand& a,
 void mpLoadAndMultiplyKeep(int count, int radix, int n, const ProductOperand& a,
                            const ProductOperand& b);
 
+// mpLoadAndMultiply, then spectrumSquareKept of a's array (which it leaves kept): b's array :=
+// a*b and a's array := a^2, both in the time domain. Where the forward transforms run side by
+// side, so do the two inverse transforms.
+void mpLoadMultiplyAndSquare(int count, int radix, int n, const ProductOperand& a,
+                             const ProductOperand& b);
+
 // H kept: B := H*B (time domain); B[0] += H[0]; B[n+1] *= H[n+1]; H unchanged.
 void spectrumMultiplyKept(int n, const double* H, double* B);
 // H kept: H := A*H (time domain); H[0] += A[0]; H[n+1] *= A[n+1]; A left as a kept transform.

@@ -14,6 +14,7 @@
 #include <cmath>
 
 #include "mp/elementary.h"
+#include "mp/engine.h"
 #include "mp/products.h"
 #include "mp/word_blocks.h"
 
@@ -142,11 +143,11 @@ int sqrtStep(int f, int radix, const MpNumber& x, MpNumber& s, MpNumber& t, MpNu
     // against x. With f = c + 2 words f2 already covers them; with fewer words than the length
     // allows (count < n + 2) f2 can fall below h and would cut s.
     const int keptWords = std::max(f2, std::min(f, h));
-    mpMulHalf(keptWords, radix, s, w, w, c, A1, A2);  // w = s t^2; A1 keeps s
+    mpMulHalfAndSquare(keptWords, radix, s, w, w, c, A1, A2);  // w = s t^2; A1 = s^2 unreleased
     mpSub(f2, radix, t, w, w);
-    mpAdd(f2, radix, t, w, t);           // t := t + t(1 - st)
-    mpSquareOfKept(f, radix, A1, w, c);  // w = s^2
-    mpSub(f, radix, x, w, w);            // w = x - s^2
+    mpAdd(f2, radix, t, w, t);          // t := t + t(1 - st)
+    mpFromDoubles(f, radix, c, A1, w);  // w = s^2
+    mpSub(f, radix, x, w, w);           // w = x - s^2
     int g;
     if (w.sign == 0) {
         g = c + 1;

@@ -97,6 +97,12 @@ void mpMulHalf(int count, int radix, const MpNumber& a, const MpNumber& b, MpNum
     mpFromDoubles(count, radix, n, A2, out);
 }
 
+void mpMulHalfAndSquare(int count, int radix, const MpNumber& a, const MpNumber& b, MpNumber& out,
+                        int n, double* A1, double* A2) {
+    mpLoadMultiplyAndSquare(count, radix, n, {0, a, A1}, {0, b, A2});
+    mpFromDoubles(count, radix, n, A2, out);
+}
+
 void mpMulKept(int count, int radix, const double* A1, int start, const MpNumber& b, MpNumber& out,
                int n, double* A2) {
     const int i = firstNonZero(count, b, start);

@@ -29,6 +29,11 @@ void mpSquareKept(int count, int radix, double* A1, const MpNumber& a, MpNumber&
 void mpMulHalf(int count, int radix, const MpNumber& a, const MpNumber& b, MpNumber& out, int n,
                double* A1, double* A2);
 
+// mpMulHalf, and A1 := a_h^2 in the time domain, for mpFromDoubles to release later (mpSquareOfKept
+// without its release). A2 scratch. out may be a or b.
+void mpMulHalfAndSquare(int count, int radix, const MpNumber& a, const MpNumber& b, MpNumber& out,
+                        int n, double* A1, double* A2);
+
 // out = (part kept in A1) * (b's part from its first non-zero word at or after start).
 // A1 unchanged; A2 scratch. out may be b.
 void mpMulKept(int count, int radix, const double* A1, int start, const MpNumber& b, MpNumber& out,

@@ -465,6 +465,36 @@ TEST(SpreadProducts, MatchOneThreadAndGmp) {
         const int extra = half.exponent - (halfA->exponent + halfB->exponent);
         EXPECT_EQ(half.sign, -1) << size;
         EXPECT_EQ(mpz_class(got * radixPower(radix, count - 1 + extra)), exact) << size;
+
+        // mpMulHalfAndSquare (on two threads its inverse transforms side by side): the words of
+        // mpMulHalf and then mpSquareOfKept on one thread, and the square is GMP's.
+        State square;
+        onThreads(1, [&] {
+            OwnedNumber out(count), sq(count);
+            mpMulHalf(count, radix, *halfA, *halfB, *out, n, A1.data(), A2.data());
+            mpSquareOfKept(count, radix, A1.data(), *sq, n);
+            EXPECT_TRUE(stateOf(out) == half) << size;
+            square = stateOf(sq);
+        });
+        for (int threads : {1, 2, 3}) {
+            onThreads(threads, [&] {
+                OwnedNumber out(count), sq(count);
+                mpMulHalfAndSquare(count, radix, *halfA, *halfB, *out, n, A1.data(), A2.data());
+                mpFromDoubles(count, radix, n, A1.data(), *sq);
+                EXPECT_TRUE(stateOf(out) == half)
+                    << "mpMulHalfAndSquare, " << size << ", " << threads << " threads";
+                EXPECT_TRUE(stateOf(sq) == square)
+                    << "its square, " << size << ", " << threads << " threads";
+            });
+        }
+        w.assign(square.words.begin(), square.words.end());
+        const mpz_class a2 =
+            wordsValue(halfA->words(), count, 4) * wordsValue(halfA->words(), count, 4);
+        EXPECT_EQ(square.sign, 1) << size;
+        EXPECT_EQ(mpz_class(wordsValue(w.data(), count, 4) *
+                            radixPower(radix, count - 1 + square.exponent - 2 * halfA->exponent)),
+                  a2)
+            << size;
     }
 }
 
