@@ -78,12 +78,16 @@ inline void pairsThenInverse(SpectrumPairs loop, int n, double* a, double* b = n
 constexpr int kPairedForwardFrom = 1 << 14;
 constexpr int kPairedForwardTo = 1 << 20;
 
-bool forwardsPaired(int n) {
+}  // namespace
+
+bool mpForwardsPaired(int n) {
     return n >= kPairedForwardFrom && n <= kPairedForwardTo && activeThreads() == 2;
 }
 
+namespace {
+
 void forwardPair(int n, double* A, double* B) {
-    if (forwardsPaired(n)) {
+    if (mpForwardsPaired(n)) {
         mpCheckInterrupt();
         forEachPart(2, [n, A, B](int i) { complexFft(n, +1, (i == 0 ? A : B) + 1); });
     } else {
@@ -226,7 +230,7 @@ namespace {
 // 1279 ms (5); no difference while they were close.
 void loadForwardPair(int count, int radix, int n, const ProductOperand& a,
                      const ProductOperand& b) {
-    if (forwardsPaired(n)) {
+    if (mpForwardsPaired(n)) {
         mpCheckInterrupt();
         forEachPart(2, [&](int i) {
             const ProductOperand& x = i == 0 ? a : b;
@@ -279,7 +283,7 @@ void mpLoadMultiplyAndSquare(int count, int radix, int n, const ProductOperand& 
     loadForwardPair(count, radix, n, a, b);
     double* const A = a.array;
     double* const B = b.array;
-    if (!forwardsPaired(n)) {
+    if (!mpForwardsPaired(n)) {
         multiplySpectra(n, A, B);
         spectrumSquareKept(n, A);
         return;

@@ -125,16 +125,27 @@ int reciprocalStep(int f, int radix, const MpNumber& x, MpNumber& y, MpNumber& w
     return g;
 }
 
+// What A1 holds of t after a square-root step at `length` (0: nothing of use): its kept
+// transform, or with `squared` already t^2 in the time domain, unreleased.
+struct KeptT {
+    int length = 0;
+    bool squared = false;
+};
+
 // One coupled step for s ~ sqrt(x) and t ~ 1/s at length c; returns the correct-word count of s.
-// `last` is the length at which A1 last kept t.
+// `more`: a step follows this one (c < n).
 int sqrtStep(int f, int radix, const MpNumber& x, MpNumber& s, MpNumber& t, MpNumber& w, int c,
-             double* A1, double* A2, int& last) {
+             double* A1, double* A2, KeptT& kept, bool more) {
     const int e = std::max(c / 2, 2);
     const int h = c / 2 + 1;
     const int f2 = correctionLength(f, c);
     mpRound(f2, radix, e / 2 + 1, t);
-    if (last == e) {
-        mpSquareOfKept(f2, radix, A1, w, e);  // A1 still keeps t from the previous step
+    if (kept.length == e) {  // A1 holds t from the previous step
+        if (kept.squared) {
+            mpFromDoubles(f2, radix, e, A1, w);
+        } else {
+            mpSquareOfKept(f2, radix, A1, w, e);
+        }
     } else {
         mpSquare(f2, radix, t, w, e, A1);
     }
@@ -156,8 +167,15 @@ int sqrtStep(int f, int radix, const MpNumber& x, MpNumber& s, MpNumber& t, MpNu
         if (x.words()[0] > w.words()[0]) g += 1;
     }
     mpRound(f2, radix, h, t);
-    mpMulHalf(f2, radix, t, w, w, c, A1, A2);  // w = t(x - s^2); A1 keeps t at length c
-    last = c;
+    // w = t(x - s^2). The next step squares this t at length c, unless it repeats this one: where
+    // the transforms run side by side, the square is formed here, beside the product.
+    const bool squareAhead = more && mpForwardsPaired(c);
+    if (squareAhead) {
+        mpMulHalfAndSquare(f2, radix, t, w, w, c, A1, A2);
+    } else {
+        mpMulHalf(f2, radix, t, w, w, c, A1, A2);  // A1 keeps t
+    }
+    kept = {c, squareAhead};
     mpHalve(f2, radix, w, w);
     mpAdd(f, radix, s, w, s);  // s := s + t(x - s^2)/2
     return g;
@@ -235,9 +253,10 @@ int mpSqrt(int count, int radix, const MpNumber& x, MpNumber& out, MpNumber& w1,
     sqrtStart(f0, radix, x, out, w1);
     clearWords(f0, count, out);
     clearWords(f0, count, w1);
-    int last = 0;
-    runSchedule(count, n, d0,
-                [&](int d, int f) { return sqrtStep(f, radix, x, out, w1, w2, d, A1, A2, last); });
+    KeptT kept;
+    runSchedule(count, n, d0, [&](int d, int f) {
+        return sqrtStep(f, radix, x, out, w1, w2, d, A1, A2, kept, d < n);
+    });
     return 0;
 }
 
