@@ -80,14 +80,14 @@ constexpr int kPairedForwardTo = 1 << 20;
 
 }  // namespace
 
-bool mpForwardsPaired(int n) {
+bool mpTransformsPaired(int n) {
     return n >= kPairedForwardFrom && n <= kPairedForwardTo && activeThreads() == 2;
 }
 
 namespace {
 
 void forwardPair(int n, double* A, double* B) {
-    if (mpForwardsPaired(n)) {
+    if (mpTransformsPaired(n)) {
         mpCheckInterrupt();
         forEachPart(2, [n, A, B](int i) { complexFft(n, +1, (i == 0 ? A : B) + 1); });
     } else {
@@ -230,7 +230,7 @@ namespace {
 // 1279 ms (5); no difference while they were close.
 void loadForwardPair(int count, int radix, int n, const ProductOperand& a,
                      const ProductOperand& b) {
-    if (mpForwardsPaired(n)) {
+    if (mpTransformsPaired(n)) {
         mpCheckInterrupt();
         forEachPart(2, [&](int i) {
             const ProductOperand& x = i == 0 ? a : b;
@@ -283,7 +283,7 @@ void mpLoadMultiplyAndSquare(int count, int radix, int n, const ProductOperand& 
     loadForwardPair(count, radix, n, a, b);
     double* const A = a.array;
     double* const B = b.array;
-    if (!mpForwardsPaired(n)) {
+    if (!mpTransformsPaired(n)) {
         multiplySpectra(n, A, B);
         spectrumSquareKept(n, A);
         return;

@@ -44,7 +44,7 @@ void mpLoadAndMultiplyKeep(int count, int radix, int n, const ProductOperand& a,
 // Whether the transforms of a product at length n run side by side, each whole on a thread of its
 // own: the two forward transforms, and the two inverse transforms of mpLoadMultiplyAndSquare (on
 // a pool of exactly two threads, from 2^14 to 2^20 doubles).
-bool mpForwardsPaired(int n);
+bool mpTransformsPaired(int n);
 
 // mpLoadAndMultiply, then spectrumSquareKept of a's array (which it leaves kept): b's array :=
 // a*b and a's array := a^2, both in the time domain. Where the forward transforms run side by

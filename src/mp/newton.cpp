@@ -169,7 +169,7 @@ int sqrtStep(int f, int radix, const MpNumber& x, MpNumber& s, MpNumber& t, MpNu
     mpRound(f2, radix, h, t);
     // w = t(x - s^2). The next step squares this t at length c, unless it repeats this one: where
     // the transforms run side by side, the square is formed here, beside the product.
-    const bool squareAhead = more && mpForwardsPaired(c);
+    const bool squareAhead = more && mpTransformsPaired(c);
     if (squareAhead) {
         mpMulHalfAndSquare(f2, radix, t, w, w, c, A1, A2);
     } else {
