@@ -117,6 +117,8 @@ bool drain(HANDLE pipe, std::string& into, bool& progressed) {
     return true;
 }
 
+constexpr int kStartAttempts = 3;
+
 // No child: exit code -1, and on the error output what failed, so that a test shows why.
 ProcessResult failure(const char* what) {
     ProcessResult r;
@@ -157,9 +159,16 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
     startup.hStdError = errWrite.get();
     PROCESS_INFORMATION info{};
     const std::wstring directory = cwd.wstring();
-    if (!CreateProcessW(application.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                        directory.c_str(), &startup, &info))
-        return failure("CreateProcessW");
+    // Under Wine a start now and then fails with ERROR_INTERNAL_ERROR when children follow each
+    // other closely (once in a stop storm's runs); such a start is tried again, a few times.
+    bool started = false;
+    for (int attempt = 0; attempt < kStartAttempts && !started; ++attempt) {
+        if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        started = CreateProcessW(application.c_str(), line.data(), nullptr, nullptr, TRUE, 0,
+                                 nullptr, directory.c_str(), &startup, &info) != 0;
+        if (!started && GetLastError() != ERROR_INTERNAL_ERROR) break;
+    }
+    if (!started) return failure("CreateProcessW");
     UniqueHandle process(info.hProcess), thread(info.hThread);
     outWrite.reset();  // the child holds the only write ends now
     errWrite.reset();
