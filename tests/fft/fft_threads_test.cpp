@@ -244,10 +244,10 @@ TEST(FftFused, FirstTwoLevelsInOnePassAreBitIdentical) {
 // An inverse transform whose input arrives only through its prelude: the array starts as NaN and
 // each ready() call copies in the points of its units. A point read before its unit is ready
 // would bring a NaN into the result. Every unit must be made ready exactly once, and the result
-// must be the plain inverse's bits: for one unit (2^11), units taken whole (2^12; 2^21 on a pool,
-// whose first two levels are fused), in parts on a pool (2^16, 2^18), in parts on one thread
-// (2^17, 2^18) and as the one-thread fused levels need them (2^14, 2^17), on every path, alone
-// and on pools of 2 and 3 threads.
+// must be the plain inverse's bits: for one unit (2^11), units taken whole (2^12), in parts on a
+// pool (2^16, 2^18), in parts on one thread (2^17, 2^18), as the fused first two levels need them
+// in their groups on a pool (2^21; 2^14 and 2^17 forced) and on one thread (2^14, 2^17), on every
+// path, alone and on pools of 2 and 3 threads.
 TEST(FftPrelude, InverseReadsEachUnitOnlyAfterItIsReady) {
     struct Feed {
         int n;
