@@ -463,8 +463,10 @@ void firstTwoLevelsInParts(const Stages& st, StagePartFn first, int n, double* d
         fusedChunks(nullptr, reads, n, data, group(i), group(i + 1));
         shared |= seen & reads.done();
         seen |= reads.done();
-        early |= claimed & reads.units();
-        claimed |= reads.units();
+        if (prelude) {
+            early |= claimed & reads.units();
+            claimed |= reads.units();
+        }
     }
     const int seeds = stageSeedBlocks(n);
     for (int b = 0; b < seeds; ++b) shared[b] = shared[b] || !seen[b];
