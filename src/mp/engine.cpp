@@ -58,6 +58,20 @@ inline void squareEnds(const double* p, double* q, int n) {
     }
 }
 
+// What a product B := A*B or a square B := A^2 does outside its pointwise loop: the end terms of
+// the spectra (the points 0 and n/2 of the n doubles from element 1) and the slots 0 and n + 1,
+// which neither the loop nor the transforms touch.
+inline void productOutsideLoop(int n, const double* A, double* B) {
+    multiplyEnds(A + 1, B + 1, n);
+    B[0] = A[0] + B[0];
+    B[n + 1] = A[n + 1] * B[n + 1];
+}
+inline void squareOutsideLoop(int n, const double* A, double* B) {
+    squareEnds(A + 1, B + 1, n);
+    B[0] = 2.0 * A[0];
+    B[n + 1] = A[n + 1] * A[n + 1];
+}
+
 // Every transform is a point at which a stop request takes effect.
 inline void forward(int n, double* array) {
     mpCheckInterrupt();
@@ -246,17 +260,13 @@ void loadForwardPair(int count, int radix, int n, const ProductOperand& a,
 
 // spectrumMultiply and spectrumMultiplyKeep after their forward transforms.
 void multiplySpectra(int n, double* A, double* B) {
-    multiplyEnds(A + 1, B + 1, n);
+    productOutsideLoop(n, A, B);
     pairsThenInverse(SpectrumPairs::SplitAndMultiplyInto, n, A + 1, B + 1);
-    B[0] = A[0] + B[0];
-    B[n + 1] = A[n + 1] * B[n + 1];
 }
 
 void multiplySpectraKeep(int n, double* A, double* B) {
-    multiplyEnds(A + 1, B + 1, n);
+    productOutsideLoop(n, A, B);
     spectrumPairs(SpectrumPairs::MultiplyKeep, n, A + 1, B + 1);
-    B[0] = A[0] + B[0];
-    B[n + 1] = A[n + 1] * B[n + 1];
 }
 
 }  // namespace
@@ -288,39 +298,31 @@ void mpLoadMultiplyAndSquare(int count, int radix, int n, const ProductOperand& 
         spectrumSquareKept(n, A);
         return;
     }
-    multiplyEnds(A + 1, B + 1, n);
+    productOutsideLoop(n, A, B);
     mpCheckInterrupt();
     spectrumPairs(SpectrumPairs::SplitAndMultiplyInto, n, A + 1, B + 1);
-    B[0] = A[0] + B[0];
-    B[n + 1] = A[n + 1] * B[n + 1];
+    squareOutsideLoop(n, A, A);
     forEachPart(2, [n, A, B](int i) {
         if (i == 0) {
             fftInverse(n, B + 1);
         } else {
-            squareEnds(A + 1, A + 1, n);
             spectrumPairsThenInverse(SpectrumPairs::SquareKept, n, A + 1);
         }
     });
-    A[0] = 2.0 * A[0];
-    A[n + 1] = A[n + 1] * A[n + 1];
 }
 
 void spectrumMultiplyKept(int n, const double* H, double* B) {
     forward(n, B);
-    multiplyEnds(H + 1, B + 1, n);
+    productOutsideLoop(n, H, B);
     // The loop only reads its first array.
     pairsThenInverse(SpectrumPairs::MultiplyIntoUnsplit, n, const_cast<double*>(H + 1), B + 1);
-    B[0] = H[0] + B[0];
-    B[n + 1] = H[n + 1] * B[n + 1];
 }
 
 void spectrumMultiplyIntoKept(int n, double* A, double* H) {
     // H is already split; A is split in place and the merged product goes into H.
     forward(n, A);
-    multiplyEnds(A + 1, H + 1, n);
+    productOutsideLoop(n, A, H);
     pairsThenInverse(SpectrumPairs::MultiplyIntoKept, n, A + 1, H + 1);
-    H[0] = A[0] + H[0];
-    H[n + 1] = A[n + 1] * H[n + 1];
 }
 
 void spectrumMultiplyKeep(int n, double* A, double* B) {
@@ -357,25 +359,19 @@ void spectrumMultiplyAccumulate(int n, const double* H, double* X, double* S) {
 
 void spectrumSquare(int n, double* A) {
     forward(n, A);
-    squareEnds(A + 1, A + 1, n);
+    squareOutsideLoop(n, A, A);
     pairsThenInverse(SpectrumPairs::Square, n, A + 1);
-    A[0] = 2.0 * A[0];
-    A[n + 1] = A[n + 1] * A[n + 1];
 }
 
 void spectrumSquareInto(int n, double* A, double* B) {
     forward(n, A);
-    squareEnds(A + 1, B + 1, n);
+    squareOutsideLoop(n, A, B);
     pairsThenInverse(SpectrumPairs::SquareInto, n, A + 1, B + 1);
-    B[0] = 2.0 * A[0];
-    B[n + 1] = A[n + 1] * A[n + 1];
 }
 
 void spectrumSquareKept(int n, double* H) {
-    squareEnds(H + 1, H + 1, n);
+    squareOutsideLoop(n, H, H);
     pairsThenInverse(SpectrumPairs::SquareKept, n, H + 1);
-    H[0] = 2.0 * H[0];
-    H[n + 1] = H[n + 1] * H[n + 1];
 }
 
 namespace {
